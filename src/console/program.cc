@@ -1,0 +1,115 @@
+#include "console/program.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <new>
+
+#include "console/commands.h"
+#include "console/input_error.h"
+#include "core/common/command_line.h"
+#include "core/common/text_output.h"
+
+namespace ramdisk {
+
+namespace {
+
+constexpr int kExitError = 2;
+constexpr int kExitUnhandled = 217;
+
+// A closed descriptor 0, 1 or 2 would be handed out by the next open() or
+// pipe(), and text meant for standard output would land in a tool's pipe.
+void OpenStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      int opened = ::open("/dev/null", O_RDWR);
+      if (opened != -1 && opened != fd) {
+        ::dup2(opened, fd);
+        ::close(opened);
+      }
+    }
+  }
+}
+
+// The last resort, for an error that escaped the handler of the main block.
+void ReportUnhandled(const char* message) noexcept {
+  const char prefix[] = "Unhandled error: ";
+  std::string line = std::string(prefix) + message + "\n";
+  std::size_t done = 0;
+  while (done < line.size()) {
+    ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      break;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+void ReportError(const std::string& message) {
+  StdOut().WriteLine("General error: " + message);
+}
+
+void RunCommand() {
+  if (ParamCount() <= 0) {
+    WriteHelp();
+    return;
+  }
+  std::string command_value;
+  if (FindCmdLineSwitch("add", command_value)) {
+    AddDisk(GetMountPoint(command_value));
+    return;
+  }
+  if (FindCmdLineSwitch("del", command_value)) {
+    DelDisk(GetMountPoint(command_value));
+    return;
+  }
+  throw EInputError("No valid command given");
+}
+
+}  // namespace
+
+std::string GetMountPoint(const std::string& command_value) {
+  if (command_value.empty())
+    throw EInputError("No mount point given");
+  // "." and ".." would put the mount point at /Volumes itself or at "/".
+  if (command_value.find_first_of("/:") != std::string::npos ||
+      command_value == "." || command_value == "..")
+    throw EInputError(
+        FormatMessage("Invalid mount point string: %s", command_value));
+  return command_value;
+}
+
+int MainBlock() {
+  try {
+    RunCommand();
+    return 0;
+  } catch (const Exception& error) {
+    ReportError(error.Message());
+  } catch (const std::bad_alloc&) {
+    ReportError("Out of memory");
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+  }
+  return kExitError;
+}
+
+int RunProgram(int argc, char** argv) {
+  OpenStandardStreams();
+  SetCommandLine(argc, argv);
+  int status;
+  try {
+    status = MainBlock();
+  } catch (const std::exception& error) {
+    ReportUnhandled(error.what());
+    status = kExitUnhandled;
+  } catch (...) {
+    ReportUnhandled("unknown error");
+    status = kExitUnhandled;
+  }
+  StdOut().FlushQuietly();
+  return status;
+}
+
+}  // namespace ramdisk

@@ -1,0 +1,23 @@
+#ifndef RAMDISK_CONSOLE_PROGRAM_H_
+#define RAMDISK_CONSOLE_PROGRAM_H_
+
+#include <string>
+
+namespace ramdisk {
+
+// The whole process: records the arguments, starts the modules, runs the
+// main block, writes out buffered output and shuts the modules down again.
+// Returns the exit status: 0, 2 after a reported error, 217 when an error
+// escaped the handler (reported on standard error).
+int RunProgram(int argc, char** argv);
+
+// Performs at most one command and reports any error on standard output.
+// Returns 0, or 2 after a reported error.
+int MainBlock();
+
+// Accepts a command value as a volume name, or raises EInputError.
+std::string GetMountPoint(const std::string& command_value);
+
+}  // namespace ramdisk
+
+#endif  // RAMDISK_CONSOLE_PROGRAM_H_

@@ -1,0 +1,109 @@
+#include "console/program.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "console/input_error.h"
+#include "support/child_process.h"
+
+namespace ramdisk {
+namespace {
+
+using testing::ProcessOptions;
+using testing::ProcessResult;
+using testing::RunProcess;
+
+struct NameCase {
+  const char* value;
+  const char* error;  // nullptr when accepted
+};
+
+std::ostream& operator<<(std::ostream& os, const NameCase& c) {
+  return os << "[" << c.value << "]";
+}
+
+class GetMountPointTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(GetMountPointTest, AcceptsOrRefuses) {
+  const NameCase& c = GetParam();
+  if (c.error == nullptr) {
+    EXPECT_EQ(GetMountPoint(c.value), c.value);
+    return;
+  }
+  try {
+    GetMountPoint(c.value);
+    FAIL() << "accepted " << c.value;
+  } catch (const EInputError& error) {
+    EXPECT_EQ(error.Message(), c.error);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GetMountPointTest,
+    ::testing::Values(
+        NameCase{"scratch", nullptr}, NameCase{" my disk ", nullptr},
+        NameCase{"...", nullptr}, NameCase{".hidden", nullptr},
+        NameCase{"a.", nullptr}, NameCase{"\xc3\xa9t\xc3\xa9", nullptr},
+        NameCase{"", "No mount point given"},
+        NameCase{"a/b", "Invalid mount point string: a/b"},
+        NameCase{"x:y", "Invalid mount point string: x:y"},
+        NameCase{"/", "Invalid mount point string: /"},
+        NameCase{".", "Invalid mount point string: ."},
+        NameCase{"..", "Invalid mount point string: .."},
+        NameCase{"ete:disk1", "Invalid mount point string: ete:disk1"}));
+
+struct RunCase {
+  std::vector<std::string> args;
+  const char* out;
+};
+
+std::ostream& operator<<(std::ostream& os, const RunCase& c) {
+  for (const std::string& a : c.args)
+    os << " [" << a << "]";
+  return os;
+}
+
+class DispatchTest : public ::testing::TestWithParam<RunCase> {};
+
+// Every input error is one line on standard output, nothing on standard
+// error, and exit status 2.
+TEST_P(DispatchTest, ReportsInputErrors) {
+  ProcessResult result = RunProcess(RAMDISK_BINARY, GetParam().args);
+  EXPECT_EQ(result.out, GetParam().out);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DispatchTest,
+    ::testing::Values(
+        RunCase{{"foo"}, "General error: No valid command given\n"},
+        RunCase{{"-size:1g"}, "General error: No valid command given\n"},
+        RunCase{{""}, "General error: No valid command given\n"},
+        RunCase{{"--add:x"}, "General error: No valid command given\n"},
+        RunCase{{"/add:x"}, "General error: No valid command given\n"},
+        RunCase{{"-add"}, "General error: No mount point given\n"},
+        RunCase{{"-add:"}, "General error: No mount point given\n"},
+        RunCase{{"-del"}, "General error: No mount point given\n"},
+        RunCase{{"-del:"}, "General error: No mount point given\n"},
+        RunCase{{"-add:a/b"}, "General error: Invalid mount point string: a/b\n"},
+        RunCase{{"-del:x:y"}, "General error: Invalid mount point string: x:y\n"},
+        RunCase{{"-delete:disk1"},
+                "General error: Invalid mount point string: ete:disk1\n"},
+        RunCase{{"-add:.."}, "General error: Invalid mount point string: ..\n"},
+        RunCase{{"-del:."}, "General error: Invalid mount point string: .\n"},
+        // "add" is looked for first, so its error wins over a valid delete.
+        RunCase{{"-del:disk1", "-ADD:a/b"},
+                "General error: Invalid mount point string: a/b\n"}));
+
+TEST(ProgramTest, ErrorOnUnwritableOutputStillExitsTwo) {
+  ProcessOptions options;
+  options.stdout_path = "/dev/full";
+  ProcessResult result = RunProcess(RAMDISK_BINARY, {"foo"}, options);
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(result.err, "");
+}
+
+}  // namespace
+}  // namespace ramdisk

@@ -1,0 +1,131 @@
+#include "support/child_process.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace ramdisk::testing {
+
+namespace {
+
+std::vector<std::string> MergedEnvironment(const std::vector<std::string>& extra) {
+  std::vector<std::string> result;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string entry(*e);
+    std::string name = entry.substr(0, entry.find('='));
+    bool replaced = false;
+    for (const std::string& x : extra)
+      replaced = replaced || x.substr(0, x.find('=')) == name;
+    if (!replaced)
+      result.push_back(entry);
+  }
+  result.insert(result.end(), extra.begin(), extra.end());
+  return result;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+  std::vector<char*> result;
+  for (std::string& s : strings)
+    result.push_back(s.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::string& program,
+                         const std::vector<std::string>& args,
+                         const ProcessOptions& options) {
+  std::vector<std::string> argv_strings;
+  if (!options.no_argv0)
+    argv_strings.push_back(options.argv0.empty() ? program : options.argv0);
+  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+  std::vector<std::string> env_strings = MergedEnvironment(options.environment);
+  std::vector<char*> argv = Pointers(argv_strings);
+  std::vector<char*> envp = Pointers(env_strings);
+
+  int out_pipe[2], err_pipe[2];
+  if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0)
+    throw std::runtime_error("pipe failed");
+  pid_t pid = ::fork();
+  if (pid < 0)
+    throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int null_fd = ::open("/dev/null", O_RDONLY);
+    ::dup2(null_fd, 0);
+    if (!options.stdout_path.empty()) {
+      int fd = ::open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(fd, 1);
+    } else {
+      ::dup2(out_pipe[1], 1);
+    }
+    ::dup2(err_pipe[1], 2);
+    for (int fd : {null_fd, out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
+      if (fd > 2)
+        ::close(fd);
+    }
+    if (!options.working_directory.empty() &&
+        ::chdir(options.working_directory.c_str()) != 0)
+      ::_exit(126);
+    ::execve(program.c_str(), argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+
+  ProcessResult result;
+  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open_count = 2;
+  while (open_count > 0) {
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR)
+        continue;
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0)
+        continue;
+      char buffer[65536];
+      ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      }
+    }
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status))
+    result.exit_code = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    result.term_signal = WTERMSIG(status);
+  return result;
+}
+
+int CountOpenDescriptors() {
+  int count = 0;
+  int limit = static_cast<int>(::sysconf(_SC_OPEN_MAX));
+  if (limit <= 0 || limit > 65536)
+    limit = 65536;
+  for (int fd = 0; fd < limit; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1)
+      ++count;
+  }
+  return count;
+}
+
+}  // namespace ramdisk::testing

@@ -1,0 +1,38 @@
+#ifndef RAMDISK_TESTS_SUPPORT_CHILD_PROCESS_H_
+#define RAMDISK_TESTS_SUPPORT_CHILD_PROCESS_H_
+
+#include <string>
+#include <vector>
+
+namespace ramdisk::testing {
+
+struct ProcessOptions {
+  // argv[0] as the child sees it; the program path when empty.
+  std::string argv0;
+  bool no_argv0 = false;
+  // When set, the child's standard output is this file instead of a pipe.
+  std::string stdout_path;
+  // "NAME=value" entries added to (or replacing in) the test's environment.
+  std::vector<std::string> environment;
+  // Run in this directory instead of the test's.
+  std::string working_directory;
+};
+
+struct ProcessResult {
+  int exit_code = -1;    // when the child exited
+  int term_signal = 0;   // when a signal ended it
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `args` and waits for it, collecting both streams.
+ProcessResult RunProcess(const std::string& program,
+                         const std::vector<std::string>& args,
+                         const ProcessOptions& options = {});
+
+// Number of descriptors open in this process.
+int CountOpenDescriptors();
+
+}  // namespace ramdisk::testing
+
+#endif  // RAMDISK_TESTS_SUPPORT_CHILD_PROCESS_H_
