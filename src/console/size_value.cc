@@ -1,0 +1,90 @@
+#include "console/size_value.h"
+
+#include <limits>
+#include <optional>
+#include <string_view>
+
+#include "console/input_error.h"
+
+namespace ramdisk {
+
+namespace {
+
+constexpr std::string_view::size_type kMaxNumberLength = 255;
+
+std::uint64_t Multiplier(char last) {
+  switch (last) {
+    case 'K': case 'k': return std::uint64_t{1} << 10;
+    case 'M': case 'm': return std::uint64_t{1} << 20;
+    case 'G': case 'g': return std::uint64_t{1} << 30;
+    default: return 1;
+  }
+}
+
+int DigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 99;
+}
+
+bool ConsumePrefix(std::string_view& text, std::string_view prefix) {
+  if (text.substr(0, prefix.size()) != prefix)
+    return false;
+  text.remove_prefix(prefix.size());
+  return true;
+}
+
+unsigned Base(std::string_view& text) {
+  if (ConsumePrefix(text, "0x") || ConsumePrefix(text, "0X") ||
+      ConsumePrefix(text, "$") || ConsumePrefix(text, "x") ||
+      ConsumePrefix(text, "X"))
+    return 16;
+  if (ConsumePrefix(text, "&"))
+    return 8;
+  if (ConsumePrefix(text, "%"))
+    return 2;
+  return 10;
+}
+
+// The whole text must be the number; nullopt for anything else.
+std::optional<std::uint64_t> ParseNumber(std::string_view text) {
+  if (text.size() > kMaxNumberLength)
+    return std::nullopt;
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+    text.remove_prefix(1);
+  ConsumePrefix(text, "+");
+  unsigned base = Base(text);
+  if (text.empty())
+    return std::nullopt;
+  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+  std::uint64_t number = 0;
+  for (char c : text) {
+    int digit = DigitValue(c);
+    if (digit >= static_cast<int>(base))
+      return std::nullopt;
+    if (number > (kMax - static_cast<unsigned>(digit)) / base)
+      return std::nullopt;
+    number = number * base + static_cast<unsigned>(digit);
+  }
+  return number;
+}
+
+}  // namespace
+
+std::uint64_t GetSize(const std::string& value) {
+  if (value.empty())
+    throw EInputError("Size is not given");
+  std::uint64_t multiplier = Multiplier(value.back());
+  std::string_view number_text(value);
+  if (multiplier != 1)
+    number_text.remove_suffix(1);
+  std::optional<std::uint64_t> number = ParseNumber(number_text);
+  // A product beyond 2^64 - 1 would wrap around to some unrelated size.
+  if (!number || *number == 0 ||
+      *number > std::numeric_limits<std::uint64_t>::max() / multiplier)
+    throw EInputError("Incorrect size specified");
+  return *number * multiplier;
+}
+
+}  // namespace ramdisk

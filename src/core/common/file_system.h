@@ -1,0 +1,19 @@
+#ifndef RAMDISK_CORE_COMMON_FILE_SYSTEM_H_
+#define RAMDISK_CORE_COMMON_FILE_SYSTEM_H_
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace ramdisk {
+
+// The file systems a memory volume can be formatted with.
+enum TFileSystem : std::uint8_t { fsRAW, fsFAT32, fsExFAT, fsHFS, fsAPFS };
+
+// The disk tool's name of each file system, indexed by TFileSystem.
+inline constexpr std::array<std::string_view, 5> FileSystemName = {
+    "RAW", "FAT32", "exFAT", "HFS+", "APFS"};
+
+}  // namespace ramdisk
+
+#endif  // RAMDISK_CORE_COMMON_FILE_SYSTEM_H_

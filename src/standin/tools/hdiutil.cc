@@ -1,0 +1,158 @@
+// Stand-in for macOS "hdiutil": the attach of a RAM device and the detach of
+// a device or a mounted volume, with the outputs of the real tool.
+
+#include <stdio.h>
+#include <errno.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "standin/tools/standin.h"
+
+namespace {
+
+const char kPlistHead[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+    "<plist version=\"1.0\">\n"
+    "<dict>\n"
+    "\t<key>system-entities</key>\n"
+    "\t<array>\n"
+    "\t\t<dict>\n"
+    "\t\t\t<key>content-hint</key>\n"
+    "\t\t\t<string></string>\n";
+
+const char kPlistTail[] =
+    "\t\t\t<key>potentially-mountable</key>\n"
+    "\t\t\t<false/>\n"
+    "\t\t\t<key>unmapped-content-hint</key>\n"
+    "\t\t\t<string></string>\n"
+    "\t\t</dict>\n"
+    "\t</array>\n"
+    "</dict>\n"
+    "</plist>\n";
+
+std::string Plist(const std::string& device_path) {
+  const char* shape = std::getenv("RAMDISK_STANDIN_ATTACH_OUTPUT");
+  std::string kind = shape != nullptr ? shape : "";
+  if (kind == "empty")
+    return "";
+  if (kind == "malformed")
+    return std::string(kPlistHead) + "\t\t\t<key>dev-entry</key>\n\t\t\t<string>" +
+           device_path + "</strin";
+  if (kind == "nodevice")
+    return std::string(kPlistHead) + kPlistTail;
+  if (kind == "emptydevice")
+    return std::string(kPlistHead) +
+           "\t\t\t<key>dev-entry</key>\n\t\t\t<string></string>\n" + kPlistTail;
+  return std::string(kPlistHead) + "\t\t\t<key>dev-entry</key>\n\t\t\t<string>" +
+         device_path + "</string>\n" + kPlistTail;
+}
+
+bool ParseSectors(const std::string& url, unsigned long long& sectors) {
+  const std::string scheme = "ram://";
+  if (url.rfind(scheme, 0) != 0 || url.size() == scheme.size() ||
+      url.size() > scheme.size() + 19)
+    return false;
+  for (std::string::size_type i = scheme.size(); i < url.size(); ++i) {
+    if (url[i] < '0' || url[i] > '9')
+      return false;
+  }
+  sectors = std::strtoull(url.c_str() + scheme.size(), nullptr, 10);
+  return true;
+}
+
+int Attach(const std::vector<std::string>& args) {
+  bool plist = false;
+  std::string url;
+  for (const std::string& arg : args) {
+    if (arg == "-plist")
+      plist = true;
+    else if (arg == "-nomount")
+      continue;
+    else if (url.empty() && arg.rfind("-", 0) != 0)
+      url = arg;
+    else
+      standin::Fail(1, "hdiutil: attach: unknown option \"" + arg + "\"");
+  }
+  if (url.empty())
+    standin::Fail(1, "hdiutil: attach: no image specified");
+  unsigned long long sectors = 0;
+  if (!ParseSectors(url, sectors))
+    standin::Fail(1, "hdiutil: attach failed - No such file or directory");
+  if (sectors == 0)
+    standin::Fail(1, "hdiutil: attach failed - Invalid argument");
+
+  standin::Device device = standin::NewDevice(sectors);
+  std::string path = "/dev/" + standin::DeviceName(device.number);
+  // Without -plist the real tool pads the device path with blanks and a tab.
+  std::cout << (plist ? Plist(path) : path + "          \t\n");
+  return 0;
+}
+
+const standin::Device* FindTarget(const std::vector<standin::Device>& devices,
+                                  const std::string& target) {
+  std::optional<int> number = standin::ParseDevice(target);
+  for (const standin::Device& device : devices) {
+    if (number ? device.number == *number
+               : (!device.mount_point.empty() && device.mount_point == target))
+      return &device;
+  }
+  return nullptr;
+}
+
+int Detach(const std::vector<std::string>& args) {
+  bool force = false;
+  std::string target;
+  for (const std::string& arg : args) {
+    if (arg == "-force")
+      force = true;
+    else if (target.empty())
+      target = arg;
+    else
+      standin::Fail(1, "hdiutil: detach: extra argument \"" + arg + "\"");
+  }
+  if (target.empty())
+    standin::Fail(1, "hdiutil: detach: no device specified");
+  std::vector<standin::Device> devices = standin::AllDevices();
+  const standin::Device* device = FindTarget(devices, target);
+  if (device == nullptr)
+    standin::Fail(1, "hdiutil: detach failed - No such file or directory");
+
+  std::string name = standin::DeviceName(device->number);
+  if (!device->mount_point.empty()) {
+    std::error_code error;
+    // A volume with files in it is busy unless the detach is forced.
+    if (force)
+      std::filesystem::remove_all(device->mount_point, error);
+    else if (::rmdir(device->mount_point.c_str()) != 0 && errno != ENOENT)
+      standin::Fail(16, "hdiutil: couldn't unmount \"" + name + "\" - Resource busy");
+    std::cout << "\"" << name << "\" unmounted.\n";
+  }
+  standin::RemoveDevice(*device);
+  std::cout << "\"" << name << "\" ejected.\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string verb = args.empty() ? "" : args.front();
+  if (!args.empty())
+    args.erase(args.begin());
+  standin::Begin(argc, argv, verb);
+  if (verb == "attach")
+    return Attach(args);
+  if (verb == "detach" || verb == "eject")
+    return Detach(args);
+  standin::Fail(1, "Usage: hdiutil <verb> <options>\n"
+                   "verbs handled by this stand-in: attach, detach");
+}

@@ -1,0 +1,192 @@
+#include "standin/tools/standin.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace standin {
+
+namespace {
+
+std::string Env(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  return value != nullptr ? value : "";
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+void WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+std::string Escape(const std::string& argument) {
+  std::string out;
+  for (char c : argument) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+void Log(int argc, char** argv) {
+  std::string path = Env("RAMDISK_STANDIN_LOG");
+  if (path.empty())
+    return;
+  std::string line;
+  for (int i = 0; i < argc; ++i) {
+    if (i > 0)
+      line += '\t';
+    line += Escape(argv[i]);
+  }
+  line += '\n';
+  // One append of the whole line, so concurrent runs never interleave.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  if (fd < 0)
+    return;
+  WriteAll(fd, line);
+  ::close(fd);
+}
+
+std::string StateDir() {
+  std::string dir = Env("RAMDISK_STANDIN_STATE");
+  if (dir.empty()) {
+    std::string tmp = Env("TMPDIR");
+    dir = (tmp.empty() ? std::string("/tmp") : tmp) + "/ramdisk-standin-" +
+          std::to_string(::getuid());
+  }
+  ::mkdir(dir.c_str(), 0700);
+  return dir;
+}
+
+std::string DevicePath(int number) { return StateDir() + "/" + DeviceName(number); }
+
+}  // namespace
+
+void Begin(int argc, char** argv, const std::string& verb) {
+  Log(argc, argv);
+  if (!Env("RAMDISK_STANDIN_WARNING").empty()) {
+    WriteAll(2, std::string(argv[0]) + ": WARNING: '" + verb +
+                    "' is deprecated. Its functionality will be removed.\n");
+  }
+  std::string signal_number = Env("RAMDISK_STANDIN_SIGNAL_" + Upper(verb));
+  if (!signal_number.empty()) {
+    int number = std::atoi(signal_number.c_str());
+    ::signal(number, SIG_DFL);
+    ::raise(number);
+  }
+  std::string failure = Env("RAMDISK_STANDIN_FAIL_" + Upper(verb));
+  if (!failure.empty()) {
+    std::string::size_type colon = failure.find(':');
+    int status = std::atoi(failure.substr(0, colon).c_str());
+    Fail(status, colon == std::string::npos ? "" : failure.substr(colon + 1));
+  }
+}
+
+void Fail(int status, const std::string& text) {
+  if (!text.empty())
+    WriteAll(2, text.back() == '\n' ? text : text + "\n");
+  std::exit(status);
+}
+
+std::string DeviceName(int number) { return "disk" + std::to_string(number); }
+
+std::optional<int> ParseDevice(const std::string& text) {
+  std::string name = text;
+  if (name.rfind("/dev/", 0) == 0)
+    name = name.substr(5);
+  if (name.rfind("disk", 0) != 0 || name.size() == 4 || name.size() > 9)
+    return std::nullopt;
+  for (std::string::size_type i = 4; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9')
+      return std::nullopt;
+  }
+  return std::atoi(name.c_str() + 4);
+}
+
+Device NewDevice(unsigned long long sectors) {
+  for (int number = 4;; ++number) {
+    // O_EXCL makes the claim atomic against a concurrent attach.
+    int fd = ::open(DevicePath(number).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST)
+        continue;
+      Fail(1, "hdiutil: attach failed - " + std::string(std::strerror(errno)));
+    }
+    ::close(fd);
+    Device device;
+    device.number = number;
+    device.sectors = sectors;
+    SaveDevice(device);
+    return device;
+  }
+}
+
+std::optional<Device> LoadDevice(int number) {
+  std::ifstream in(DevicePath(number));
+  if (!in)
+    return std::nullopt;
+  Device device;
+  device.number = number;
+  std::string sectors;
+  std::getline(in, sectors);
+  // The mount point is the rest of the file: a volume name may hold line feeds.
+  std::stringstream rest;
+  rest << in.rdbuf();
+  device.mount_point = rest.str();
+  if (!device.mount_point.empty() && device.mount_point.back() == '\n')
+    device.mount_point.pop_back();
+  device.sectors = std::strtoull(sectors.c_str(), nullptr, 10);
+  return device;
+}
+
+std::vector<Device> AllDevices() {
+  std::vector<Device> devices;
+  DIR* dir = ::opendir(StateDir().c_str());
+  if (dir == nullptr)
+    return devices;
+  while (dirent* entry = ::readdir(dir)) {
+    std::optional<int> number = ParseDevice(entry->d_name);
+    if (!number)
+      continue;
+    if (std::optional<Device> device = LoadDevice(*number))
+      devices.push_back(*device);
+  }
+  ::closedir(dir);
+  return devices;
+}
+
+void SaveDevice(const Device& device) {
+  std::ofstream out(DevicePath(device.number), std::ios::trunc);
+  out << device.sectors << '\n' << device.mount_point << '\n';
+}
+
+void RemoveDevice(const Device& device) { ::unlink(DevicePath(device.number).c_str()); }
+
+}  // namespace standin

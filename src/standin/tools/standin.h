@@ -1,0 +1,57 @@
+#ifndef RAMDISK_STANDIN_TOOLS_STANDIN_H_
+#define RAMDISK_STANDIN_TOOLS_STANDIN_H_
+
+// Shared machinery of the stand-in disk tools that play "hdiutil" and
+// "diskutil" on systems without them. They keep their devices as files in a
+// state directory and mount by creating "/Volumes/" + name.
+//
+// Environment:
+//   RAMDISK_STANDIN_STATE   state directory (default: $TMPDIR or /tmp, then
+//                           "ramdisk-standin-" + uid)
+//   RAMDISK_STANDIN_LOG     file that receives one line per invocation: the
+//                           argument vector, argv[0] included, joined by tabs,
+//                           with "\\", tab, line feed and carriage return
+//                           escaped as \\ \t \n \r
+//   RAMDISK_STANDIN_FAIL_<VERB>    "STATUS:TEXT": the verb writes TEXT to
+//                           standard error and exits with STATUS
+//   RAMDISK_STANDIN_SIGNAL_<VERB>  a signal number the verb dies of
+//   RAMDISK_STANDIN_WARNING  when set, every run starts with a deprecation
+//                           warning on standard error (and still succeeds)
+// VERB is ATTACH, DETACH, APFS or ERASEVOLUME.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+struct Device {
+  int number = 0;              // /dev/disk<number>
+  unsigned long long sectors = 0;
+  std::string mount_point;     // empty while not mounted
+};
+
+// Records the invocation and plays any injected failure or signal for `verb`.
+void Begin(int argc, char** argv, const std::string& verb);
+
+// Writes `text` to standard error and exits with `status`.
+[[noreturn]] void Fail(int status, const std::string& text);
+
+std::string DeviceName(int number);  // "disk4"
+
+// Accepts "/dev/diskN" and "diskN".
+std::optional<int> ParseDevice(const std::string& text);
+
+// Claims the lowest free device number from 4 up.
+Device NewDevice(unsigned long long sectors);
+std::optional<Device> LoadDevice(int number);
+std::vector<Device> AllDevices();
+void SaveDevice(const Device& device);
+void RemoveDevice(const Device& device);
+
+// Where volumes are mounted, as on macOS.
+constexpr const char* kVolumesRoot = "/Volumes";
+
+}  // namespace standin
+
+#endif  // RAMDISK_STANDIN_TOOLS_STANDIN_H_
