@@ -1,9 +1,45 @@
 #include "console/commands.h"
 
-#include "core/common/exception.h"
+#include <string>
+
+#include "console/invocation_name.h"
+#include "core/common/command_line.h"
+#include "core/common/text_output.h"
+#include "core/common/version.h"
 
 namespace ramdisk {
 
-void WriteHelp() { throw Exception("WriteHelp is not available in this build"); }
+void WriteHelp() {
+  const std::string name = InvocationName(ProgramName());
+  TextOutput& out = StdOut();
+
+  // "RAM Disk" goes out before the version is read: when the program carries
+  // no version block, the error line completes this one.
+  out.Write("RAM Disk");
+  const std::string version = GetVersionString();
+  out.WriteLine(" Console " + version);
+  out.WriteLine("");
+  out.WriteLine("Syntax: ");
+  out.WriteLine(" " + name + " -add:mountpoint -param:value,...");
+  out.WriteLine(" " + name + " -del:mountpoint -param:value,...");
+  out.WriteLine("");
+  out.WriteLine("Options for adding a RAM Disk");
+  out.WriteLine("=============================");
+  out.WriteLine(" -fs \tDisk file system FAT32, exFAT, HFS+ or APFS (default).");
+  out.WriteLine(" -size\tDisk size as a number followed by a multiplier, e.g. 10M, or 1G.");
+  out.WriteLine("");
+  out.WriteLine("Examples:");
+  out.WriteLine(" " + name + " -add:ramdisk1 -size:100m -fs:exfat");
+  out.WriteLine(" " + name + " -add:ramdisk2 -size:1g -fs:apfs");
+  out.WriteLine("");
+  out.WriteLine("Options for deleting a RAM Disk");
+  out.WriteLine("===============================");
+  out.WriteLine(" -force\tForced deletion even if the disk has open files.");
+  out.WriteLine("");
+  out.WriteLine("Examples:");
+  out.WriteLine(" " + name + " -del:mountpoint");
+  out.WriteLine(" " + name + " -del:mountpoint -force");
+  out.WriteLine("");
+}
 
 }  // namespace ramdisk

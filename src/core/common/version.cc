@@ -1,0 +1,25 @@
+#include "core/common/version.h"
+
+#include "core/common/exception.h"
+#include "core/common/version_info.h"
+
+namespace ramdisk {
+
+namespace {
+
+constexpr std::uint16_t kVersionResourceId = 1;
+
+}  // namespace
+
+std::string GetVersionString() { return GetVersionString(LinkedResources()); }
+
+std::string GetVersionString(const ResourceTable& table) {
+  const ResourceEntry* resource =
+      FindResource(table, kVersionResourceType, kVersionResourceId);
+  if (resource == nullptr)
+    throw Exception(FormatMessage("Resource \"%s\" not found",
+                                  std::to_string(kVersionResourceId)));
+  return ReadProductVersion(resource->data, resource->size);
+}
+
+}  // namespace ramdisk
