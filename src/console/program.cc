@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <new>
+#include <optional>
 
 #include "console/commands.h"
 #include "console/input_error.h"
 #include "core/common/command_line.h"
 #include "core/common/text_output.h"
+#include "core/macos/volumes_module.h"
 
 namespace ramdisk {
 
@@ -98,8 +100,13 @@ int MainBlock() {
 int RunProgram(int argc, char** argv) {
   OpenStandardStreams();
   SetCommandLine(argc, argv);
+  // Modules start before the main block and shut down, in reverse order,
+  // once the buffered output is written out; also when an error escaped the
+  // handler. One that failed to start has nothing to shut down.
+  std::optional<MacOSVolumesModule> volumes_module;
   int status;
   try {
+    volumes_module.emplace();
     status = MainBlock();
   } catch (const std::exception& error) {
     ReportUnhandled(error.what());
@@ -109,6 +116,7 @@ int RunProgram(int argc, char** argv) {
     status = kExitUnhandled;
   }
   StdOut().FlushQuietly();
+  volumes_module.reset();
   return status;
 }
 

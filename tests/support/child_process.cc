@@ -63,7 +63,8 @@ ProcessResult RunProcess(const std::string& program,
     int null_fd = ::open("/dev/null", O_RDONLY);
     ::dup2(null_fd, 0);
     if (!options.stdout_path.empty()) {
-      int fd = ::open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int existing = options.stdout_append ? O_APPEND : O_TRUNC;
+      int fd = ::open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | existing, 0644);
       ::dup2(fd, 1);
     } else {
       ::dup2(out_pipe[1], 1);

@@ -12,6 +12,8 @@ struct ProcessOptions {
   bool no_argv0 = false;
   // When set, the child's standard output is this file instead of a pipe.
   std::string stdout_path;
+  // With stdout_path: append to the file instead of truncating it.
+  bool stdout_append = false;
   // "NAME=value" entries added to (or replacing in) the test's environment.
   std::vector<std::string> environment;
   // Run in this directory instead of the test's.
