@@ -55,8 +55,8 @@ class LibxmlErrorTrap {
 };
 
 // While alive, libxml2 opens no external entity, DTD or URL: every load
-// through the external entity loader is refused. The loader it replaces is
-// restored when it is destroyed.
+// through the external entity loader is refused. The loader is a process-wide
+// setting; the one it replaces is restored when it is destroyed.
 class LibxmlNoExternalLoads {
  public:
   LibxmlNoExternalLoads();

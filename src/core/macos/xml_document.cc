@@ -2,6 +2,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
 
 #include <climits>
 #include <new>
@@ -58,8 +59,17 @@ std::string XPathString(xmlXPathObject* result) {
       return result->boolval ? "true" : "false";
     case XPATH_STRING:
       return ToText(result->stringval);
+    case XPATH_NODESET: {
+      // The string-value of the first node in document order, worked out
+      // here: libxml2 (before 2.11) grows its buffer by each piece of text,
+      // which turns many entity expansions into quadratic copying.
+      xmlNodeSet* nodes = result->nodesetval;
+      if (nodes == nullptr || nodes->nodeNr == 0)
+        return "";
+      xmlXPathNodeSetSort(nodes);
+      return StringValue(nodes->nodeTab[0]);
+    }
     default: {
-      // A node-set: the string-value of its first node in document order.
       std::unique_ptr<xmlChar, FreeXmlString> text(xmlXPathCastToString(result));
       if (!text)
         throw std::bad_alloc();

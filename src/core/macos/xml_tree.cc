@@ -90,6 +90,45 @@ class ExpansionCounter {
   std::unordered_map<const xmlEntity*, std::size_t> sizes_;
 };
 
+std::string Text(const xmlChar* text) {
+  return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text));
+}
+
+// Appends the text below `first` (and, with `siblings`, the nodes after
+// it) in document order. The entities were checked when the document was
+// read, so their nesting is shallow and free of loops.
+void AppendText(xmlNode* first, bool siblings, std::string& out) {
+  std::vector<xmlNode*> pending{first};
+  while (!pending.empty()) {
+    xmlNode* node = pending.back();
+    pending.pop_back();
+    if (node == nullptr)
+      continue;
+    if (siblings || node != first)
+      pending.push_back(node->next);
+    switch (node->type) {
+      case XML_TEXT_NODE:
+      case XML_CDATA_SECTION_NODE:
+        if (node->content != nullptr)
+          out.append(reinterpret_cast<const char*>(node->content));
+        break;
+      case XML_ENTITY_REF_NODE:
+        if (xmlEntity* entity = xmlGetDocEntity(node->doc, node->name)) {
+          if (entity->children != nullptr)
+            AppendText(entity->children, true, out);
+          else if (entity->content != nullptr)
+            out.append(reinterpret_cast<const char*>(entity->content));
+        }
+        break;
+      case XML_ELEMENT_NODE:
+        pending.push_back(node->children);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 void RemoveBlankText(xmlDoc* document) {
@@ -112,6 +151,25 @@ void RemoveBlankText(xmlDoc* document) {
 
 std::size_t ExpandedTextSize(xmlDoc* document, std::size_t limit) {
   return ExpansionCounter(limit).ListSize(document->children, 0);
+}
+
+std::string StringValue(xmlNode* node) {
+  std::string value;
+  switch (node->type) {
+    case XML_ELEMENT_NODE:
+    case XML_DOCUMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+      AppendText(node->children, true, value);
+      return value;
+    case XML_ENTITY_REF_NODE:
+      AppendText(node, false, value);
+      return value;
+    case XML_NAMESPACE_DECL:
+      // A namespace node in a node-set is an xmlNs in disguise.
+      return Text(reinterpret_cast<xmlNs*>(node)->href);
+    default:
+      return Text(node->content);
+  }
 }
 
 }  // namespace ramdisk

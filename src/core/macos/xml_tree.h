@@ -4,6 +4,7 @@
 #include <libxml/tree.h>
 
 #include <cstddef>
+#include <string>
 
 namespace ramdisk {
 
@@ -21,6 +22,13 @@ void RemoveBlankText(xmlDoc* document);
 // declarations however far the references would expand. References nested
 // deeper than any well-formed document allows count as above `limit`.
 std::size_t ExpandedTextSize(xmlDoc* document, std::size_t limit);
+
+// The XPath string-value of `node`: for an element or a document, all text
+// below it in document order (CDATA included, entity references expanded);
+// for an attribute its value; for other nodes their content. Linear in the
+// size of the result, so that a document ExpandedTextSize accepted cannot
+// make it expensive.
+std::string StringValue(xmlNode* node);
 
 }  // namespace ramdisk
 
