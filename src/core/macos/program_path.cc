@@ -1,0 +1,46 @@
+#include "core/macos/program_path.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "core/macos/process_error.h"
+
+namespace ramdisk {
+
+namespace {
+
+bool IsExistingFile(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+std::string FindProgramFile(const std::string& executable) {
+  if (IsExistingFile(executable))
+    return executable;
+  if (const char* path = std::getenv("PATH")) {
+    std::string entries(path);
+    std::string::size_type start = 0;
+    while (start <= entries.size()) {
+      std::string::size_type end = entries.find(':', start);
+      if (end == std::string::npos)
+        end = entries.size();
+      // An empty entry would otherwise turn into "/" + name, a file at the
+      // root of the file system.
+      if (end > start) {
+        std::string candidate = entries.substr(start, end - start);
+        if (candidate.back() != '/')
+          candidate += '/';
+        candidate += executable;
+        if (IsExistingFile(candidate))
+          return candidate;
+      }
+      start = end + 1;
+    }
+  }
+  throw EProcess(FormatMessage("Executable not found: \"%s\"", executable));
+}
+
+}  // namespace ramdisk
