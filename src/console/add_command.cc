@@ -1,9 +1,56 @@
 #include "console/commands.h"
 
-#include "core/common/exception.h"
+#include <string_view>
+
+#include "console/input_error.h"
+#include "console/size_value.h"
+#include "core/common/ascii.h"
+#include "core/common/command_line.h"
+#include "core/common/directory.h"
+#include "core/common/text_output.h"
+#include "core/macos/memory_volume.h"
 
 namespace ramdisk {
 
-void AddDisk(const std::string& /*name*/) { throw Exception("AddDisk is not available in this build"); }
+namespace {
+
+struct FileSystemKeyword {
+  std::string_view keyword;
+  TFileSystem file_system;
+};
+
+// The raw file system is no choice on the command line.
+constexpr FileSystemKeyword kKeywords[] = {
+    {"fat32", fsFAT32}, {"exfat", fsExFAT}, {"hfs+", fsHFS}, {"apfs", fsAPFS}};
+
+TFileSystem ParseFileSystem(const std::string& value) {
+  for (const FileSystemKeyword& entry : kKeywords) {
+    if (EqualsIgnoringAsciiCase(value, entry.keyword))
+      return entry.file_system;
+  }
+  throw EInputError(FormatMessage("Invalid file system: %s", value));
+}
+
+}  // namespace
+
+void AddDisk(const std::string& name) {
+  const std::string mount_point = "/Volumes/" + name;
+  if (DirectoryExists(mount_point))
+    throw EInputError(FormatMessage("Mount point %s is already in use", name));
+
+  TMemoryVolume volume;
+  std::string value;
+  if (!FindCmdLineSwitch("size", value))
+    throw EInputError("Size is not given");
+  volume.Size = GetSize(value);
+  if (FindCmdLineSwitch("fs", value))
+    volume.FileSystem = ParseFileSystem(value);
+
+  // All input is accepted from here on.
+  StdOut().WriteLine("Creating memory volume...");
+  volume.Name = name;
+  volume.CreateVolume();
+  StdOut().WriteLine("Created memory volume " + mount_point);
+}
 
 }  // namespace ramdisk

@@ -1,9 +1,24 @@
 #include "console/commands.h"
 
-#include "core/common/exception.h"
+#include "console/input_error.h"
+#include "core/common/command_line.h"
+#include "core/common/directory.h"
+#include "core/common/text_output.h"
+#include "core/macos/dismount_command.h"
 
 namespace ramdisk {
 
-void DelDisk(const std::string& /*name*/) { throw Exception("DelDisk is not available in this build"); }
+void DelDisk(const std::string& name) {
+  const std::string mount_point = "/Volumes/" + name;
+  if (!DirectoryExists(mount_point))
+    throw EInputError(FormatMessage("No volumes named %s found", name));
+
+  TDismountCommand command;
+  StdOut().WriteLine("Removing memory volume...");
+  command.MountPoint = mount_point;
+  command.Force = FindCmdLineSwitch("force");
+  command.Execute();
+  StdOut().WriteLine("Removed memory volume " + mount_point);
+}
 
 }  // namespace ramdisk

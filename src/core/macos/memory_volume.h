@@ -1,0 +1,44 @@
+#ifndef RAMDISK_CORE_MACOS_MEMORY_VOLUME_H_
+#define RAMDISK_CORE_MACOS_MEMORY_VOLUME_H_
+
+#include <cstdint>
+#include <string>
+
+#include "core/common/exception.h"
+#include "core/common/file_system.h"
+
+namespace ramdisk {
+
+// The property list of the image tool named no device.
+class EVolumeError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// What every volume request carries. A new one is zero: fsRAW, 0 bytes.
+class TBasicVolume {
+ public:
+  TFileSystem FileSystem = fsRAW;
+  std::uint64_t Size = 0;
+};
+
+// A request for a RAM-backed volume. The caller fills Size, FileSystem (APFS
+// unless set) and Name, then calls CreateVolume once.
+class TMemoryVolume : public TBasicVolume {
+ public:
+  TMemoryVolume() { FileSystem = fsAPFS; }
+
+  // Attaches Size / 512 sectors of RAM as a device with "hdiutil", stores its
+  // node path in Device and formats it with "diskutil" under Name. When the
+  // format fails the device is detached again and the format's error raised;
+  // if that detach fails too, its error is raised instead. Nothing is undone
+  // when the attach or the device lookup fails.
+  void CreateVolume();
+
+  std::string Device;
+  std::string Name;
+};
+
+}  // namespace ramdisk
+
+#endif  // RAMDISK_CORE_MACOS_MEMORY_VOLUME_H_
