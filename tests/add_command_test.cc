@@ -1,0 +1,280 @@
+// The add command end to end: the built tool against the stand-in disk tools.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <ostream>
+
+#include "support/end_to_end.h"
+
+namespace ramdisk {
+namespace {
+
+using testing::EndToEndTest;
+using testing::ProcessResult;
+using Lines = std::vector<std::string>;
+
+const char kCreating[] = "Creating memory volume...\n";
+
+const char kAttach1G[] = "hdiutil\tattach\t-plist\t-nomount\tram://2097152";
+
+bool IsDirectory(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+struct FormatCase {
+  const char* fs_switch;  // nullptr: none given
+  const char* format_run;
+};
+
+std::ostream& operator<<(std::ostream& os, const FormatCase& c) {
+  return os << (c.fs_switch ? c.fs_switch : "(no -fs)");
+}
+
+class AddFormatTest : public EndToEndTest,
+                      public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(AddFormatTest, AttachesFormatsAndReportsTheMountPoint) {
+  std::vector<std::string> args = {"-add:scratch", "-size:1g"};
+  if (GetParam().fs_switch)
+    args.push_back(GetParam().fs_switch);
+  ProcessResult result = Run(args);
+  EXPECT_EQ(result.out,
+            std::string(kCreating) + "Created memory volume /Volumes/scratch\n");
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(ToolRuns(), (Lines{kAttach1G, GetParam().format_run}));
+  EXPECT_TRUE(IsDirectory("/Volumes/scratch"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileSystems, AddFormatTest,
+    ::testing::Values(
+        FormatCase{nullptr, "diskutil\tapfs\tcreate\t/dev/disk4\tscratch"},
+        FormatCase{"-fs:APFS", "diskutil\tapfs\tcreate\t/dev/disk4\tscratch"},
+        FormatCase{"-FS:hfs+", "diskutil\tquiet\terasevolume\tHFS+\tscratch\t/dev/disk4"},
+        FormatCase{"-fs:ExFat", "diskutil\tquiet\terasevolume\texFAT\tscratch\t/dev/disk4"},
+        FormatCase{"-fs:fat32", "diskutil\tquiet\terasevolume\tFAT32\tscratch\t/dev/disk4"}));
+
+struct SectorCase {
+  const char* size_switch;
+  const char* attach_url;
+};
+
+std::ostream& operator<<(std::ostream& os, const SectorCase& c) {
+  return os << c.size_switch;
+}
+
+class AddSizeTest : public EndToEndTest,
+                    public ::testing::WithParamInterface<SectorCase> {};
+
+TEST_P(AddSizeTest, AsksForSizeDividedBy512Sectors) {
+  Run({"-add:x", GetParam().size_switch});
+  Lines runs = ToolRuns();
+  ASSERT_FALSE(runs.empty());
+  EXPECT_EQ(runs[0], std::string("hdiutil\tattach\t-plist\t-nomount\t") +
+                         GetParam().attach_url);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, AddSizeTest,
+    ::testing::Values(SectorCase{"-size:1g", "ram://2097152"},
+                      SectorCase{"-SIZE:100m", "ram://204800"},
+                      SectorCase{"-size10K", "ram://20"},
+                      SectorCase{"-size:$10M", "ram://32768"},
+                      SectorCase{"-size:&17M", "ram://30720"},
+                      SectorCase{"-size:%101k", "ram://10"},
+                      SectorCase{"-size:+5M", "ram://10240"},
+                      SectorCase{"-size:1000", "ram://1"},
+                      SectorCase{"-size:100", "ram://0"},
+                      SectorCase{"-size:17179869183G", "ram://36028797016866816"}));
+
+struct InputErrorCase {
+  std::vector<std::string> args;
+  const char* message;
+};
+
+std::ostream& operator<<(std::ostream& os, const InputErrorCase& c) {
+  for (const std::string& a : c.args)
+    os << " [" << a << "]";
+  return os;
+}
+
+class AddInputErrorTest : public EndToEndTest,
+                          public ::testing::WithParamInterface<InputErrorCase> {};
+
+// Refused input writes one error line and runs no tool.
+TEST_P(AddInputErrorTest, RefusesBeforeAnyOutputOrToolRun) {
+  ProcessResult result = Run(GetParam().args);
+  EXPECT_EQ(result.out, std::string("General error: ") + GetParam().message + "\n");
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(ToolRuns(), Lines{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Input, AddInputErrorTest,
+    ::testing::Values(
+        InputErrorCase{{"-add:x"}, "Size is not given"},
+        InputErrorCase{{"-add:x", "-size"}, "Size is not given"},
+        InputErrorCase{{"-add:x", "-size:"}, "Size is not given"},
+        InputErrorCase{{"-add:x", "-size", "1g"}, "Size is not given"},
+        InputErrorCase{{"-add:x", "-size:0"}, "Incorrect size specified"},
+        InputErrorCase{{"-add:x", "-size:0G"}, "Incorrect size specified"},
+        InputErrorCase{{"-add:x", "-size:abc"}, "Incorrect size specified"},
+        InputErrorCase{{"-add:x", "-size:10 M"}, "Incorrect size specified"},
+        InputErrorCase{{"-add:x", "-size:1T"}, "Incorrect size specified"},
+        InputErrorCase{{"-add:x", "-size:17179869184G"}, "Incorrect size specified"},
+        InputErrorCase{{"-add:x", "-size:18014398509481984K"}, "Incorrect size specified"},
+        InputErrorCase{{"-add:x", "-size:1g", "-fs:ntfs"}, "Invalid file system: ntfs"},
+        InputErrorCase{{"-add:x", "-size:1g", "-fs:"}, "Invalid file system: "},
+        InputErrorCase{{"-add:x", "-size:1g", "-fs:hfs"}, "Invalid file system: hfs"},
+        InputErrorCase{{"-add:x", "-size:1g", "-fs:RAW"}, "Invalid file system: RAW"},
+        InputErrorCase{{"-add:x", "-size:abc", "-fs:ntfs"}, "Incorrect size specified"},
+        InputErrorCase{{"-add:..", "-size:1g"}, "Invalid mount point string: .."}));
+
+using AddTest = EndToEndTest;
+
+TEST_F(AddTest, NameInUseIsRefusedBeforeTheSizeIsLookedAt) {
+  ASSERT_EQ(::mkdir("/Volumes/taken", 0755), 0);
+  ASSERT_EQ(::mkdir((work_dir() + "/elsewhere").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink((work_dir() + "/elsewhere").c_str(), "/Volumes/linked"), 0);
+  for (const char* name : {"taken", "linked"}) {
+    ProcessResult result = Run({std::string("-add:") + name});
+    EXPECT_EQ(result.out, std::string("General error: Mount point ") + name +
+                              " is already in use\n");
+    EXPECT_EQ(result.exit_code, 2);
+  }
+  EXPECT_EQ(ToolRuns(), Lines{});
+}
+
+TEST_F(AddTest, PlainFileOrLinkToOneDoesNotTakeTheName) {
+  { std::ofstream("/Volumes/file") << "x"; }
+  ASSERT_EQ(::symlink("/Volumes/file", "/Volumes/filelink"), 0);
+  for (const char* name : {"file", "filelink"}) {
+    ProcessResult result = Run({std::string("-add:") + name, "-size:1m"});
+    EXPECT_EQ(result.out, std::string(kCreating) + "Created memory volume /Volumes/" +
+                              name + "\n");
+    EXPECT_EQ(result.exit_code, 0);
+  }
+}
+
+TEST_F(AddTest, NameWithBlanksIsOneArgument) {
+  ProcessResult result = Run({"-add: my disk ", "-size:1g", "-fs:hfs+"});
+  EXPECT_EQ(result.out, std::string(kCreating) + "Created memory volume /Volumes/ my disk \n");
+  EXPECT_EQ(ToolRuns(), (Lines{kAttach1G,
+                               "diskutil\tquiet\terasevolume\tHFS+\t my disk \t/dev/disk4"}));
+}
+
+TEST_F(AddTest, SwitchOrderAndUnknownArgumentsDoNotMatter) {
+  ProcessResult result =
+      Run({"-fs:exfat", "-colour:red", "-size:100m", "extra", "-add:ramdisk1"});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(ToolRuns(),
+            (Lines{"hdiutil\tattach\t-plist\t-nomount\tram://204800",
+                   "diskutil\tquiet\terasevolume\texFAT\tramdisk1\t/dev/disk4"}));
+}
+
+TEST_F(AddTest, AddWinsOverDelete) {
+  ProcessResult result = Run({"-del:disk1", "-add:disk2", "-size:1g"});
+  EXPECT_EQ(result.out, std::string(kCreating) + "Created memory volume /Volumes/disk2\n");
+}
+
+TEST_F(AddTest, FailedFormatIsUndoneAndReported) {
+  ProcessResult result = Run({"-add:x", "-size:1g", "-fs:hfs+"},
+                             {"RAMDISK_STANDIN_FAIL_ERASEVOLUME=1:Error: -69888: "
+                              "Couldn't unmount disk\nsecond line"});
+  EXPECT_EQ(result.out, std::string(kCreating) +
+                            "General error: Error: -69888: Couldn't unmount disk\n");
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(ToolRuns(), (Lines{kAttach1G,
+                               "diskutil\tquiet\terasevolume\tHFS+\tx\t/dev/disk4",
+                               "hdiutil\tdetach\t/dev/disk4"}));
+  EXPECT_EQ(AttachedDevices(), 0);
+}
+
+TEST_F(AddTest, FormatToolKilledBySignalIsUndone) {
+  ProcessResult result =
+      Run({"-add:x", "-size:1g"}, {"RAMDISK_STANDIN_SIGNAL_APFS=9"});
+  EXPECT_EQ(result.out, std::string(kCreating) + "General error: \n");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(ToolRuns().back(), "hdiutil\tdetach\t/dev/disk4");
+  EXPECT_EQ(AttachedDevices(), 0);
+}
+
+TEST_F(AddTest, FailedUndoReportsTheDetachError) {
+  ProcessResult result = Run(
+      {"-add:x", "-size:1g"},
+      {"RAMDISK_STANDIN_FAIL_APFS=1:Error: -69888: Couldn't unmount disk",
+       "RAMDISK_STANDIN_FAIL_DETACH=16:hdiutil: couldn't unmount \"disk4\" - Resource busy"});
+  EXPECT_EQ(result.out, std::string(kCreating) +
+                            "General error: hdiutil: couldn't unmount \"disk4\" - "
+                            "Resource busy\n");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(ToolRuns(), (Lines{kAttach1G, "diskutil\tapfs\tcreate\t/dev/disk4\tx",
+                               "hdiutil\tdetach\t/dev/disk4"}));
+}
+
+TEST_F(AddTest, FailedAttachIsReportedWithNothingElseRun) {
+  ProcessResult result =
+      Run({"-add:x", "-size:1g"},
+          {"RAMDISK_STANDIN_FAIL_ATTACH=1:hdiutil: attach failed - Resource busy"});
+  EXPECT_EQ(result.out, std::string(kCreating) +
+                            "General error: hdiutil: attach failed - Resource busy\n");
+  EXPECT_EQ(ToolRuns(), Lines{kAttach1G});
+}
+
+TEST_F(AddTest, ZeroSectorsFailAsTheImageToolSays) {
+  ProcessResult result = Run({"-add:x", "-size:511"});
+  EXPECT_EQ(result.out, std::string(kCreating) +
+                            "General error: hdiutil: attach failed - Invalid argument\n");
+  EXPECT_EQ(result.exit_code, 2);
+}
+
+TEST_F(AddTest, PropertyListWithoutDeviceIsUnexpectedAndNotUndone) {
+  for (const char* shape : {"nodevice", "emptydevice"}) {
+    ProcessResult result = Run({"-add:x", "-size:1g"},
+                               {std::string("RAMDISK_STANDIN_ATTACH_OUTPUT=") + shape});
+    EXPECT_EQ(result.out, std::string(kCreating) + "General error: Unexpected XML output\n")
+        << shape;
+    EXPECT_EQ(result.exit_code, 2);
+  }
+  EXPECT_EQ(ToolRuns(), (Lines{kAttach1G, kAttach1G}));
+}
+
+TEST_F(AddTest, MalformedPropertyListIsAReadError) {
+  ProcessResult result =
+      Run({"-add:x", "-size:1g"}, {"RAMDISK_STANDIN_ATTACH_OUTPUT=malformed"});
+  EXPECT_EQ(result.out.rfind(std::string(kCreating) + "General error: In 'stream:' (line ", 0),
+            0u)
+      << result.out;
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(ToolRuns(), Lines{kAttach1G});
+
+  result = Run({"-add:x", "-size:1g"}, {"RAMDISK_STANDIN_ATTACH_OUTPUT=empty"});
+  EXPECT_NE(result.out.find("Root element is missing\n"), std::string::npos) << result.out;
+}
+
+TEST_F(AddTest, WarningOnStandardErrorDoesNotMakeAFailure) {
+  ProcessResult result = Run({"-add:x", "-size:1g"}, {"RAMDISK_STANDIN_WARNING=1"});
+  EXPECT_EQ(result.out, std::string(kCreating) + "Created memory volume /Volumes/x\n");
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 0);
+}
+
+TEST_F(AddTest, MissingToolIsReported) {
+  std::string empty_dir = work_dir() + "/empty";
+  ASSERT_EQ(::mkdir(empty_dir.c_str(), 0755), 0);
+  testing::ProcessOptions options;
+  options.environment = {"PATH=" + empty_dir};
+  ProcessResult result = testing::RunProcess(RAMDISK_BINARY, {"-add:x", "-size:1g"}, options);
+  EXPECT_EQ(result.out, std::string(kCreating) +
+                            "General error: Executable not found: \"hdiutil\"\n");
+  EXPECT_EQ(result.exit_code, 2);
+}
+
+}  // namespace
+}  // namespace ramdisk
