@@ -108,8 +108,10 @@ ProcessResult RunProcess(const std::string& program,
     }
   }
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
+  result.max_rss_kb = usage.ru_maxrss;
   if (WIFEXITED(status))
     result.exit_code = WEXITSTATUS(status);
   else if (WIFSIGNALED(status))

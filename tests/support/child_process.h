@@ -25,6 +25,7 @@ struct ProcessResult {
   int term_signal = 0;   // when a signal ended it
   std::string out;
   std::string err;
+  long max_rss_kb = 0;   // the child's peak resident memory
 };
 
 // Runs `program` with `args` and waits for it, collecting both streams.

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -44,6 +46,10 @@ std::string Plist(const std::string& device_path) {
   std::string kind = shape != nullptr ? shape : "";
   if (kind == "empty")
     return "";
+  if (kind.rfind("file:", 0) == 0) {
+    std::ifstream file(kind.substr(5), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
   if (kind == "malformed")
     return std::string(kPlistHead) + "\t\t\t<key>dev-entry</key>\n\t\t\t<string>" +
            device_path + "</strin";

@@ -95,6 +95,14 @@ void Begin(int argc, char** argv, const std::string& verb) {
     WriteAll(2, std::string(argv[0]) + ": WARNING: '" + verb +
                     "' is deprecated. Its functionality will be removed.\n");
   }
+  if (!Env("RAMDISK_STANDIN_READ_INPUT").empty()) {
+    char buffer[4096];
+    for (;;) {
+      ssize_t n = ::read(0, buffer, sizeof buffer);
+      if (n == 0 || (n < 0 && errno != EINTR))
+        break;
+    }
+  }
   std::string signal_number = Env("RAMDISK_STANDIN_SIGNAL_" + Upper(verb));
   if (!signal_number.empty()) {
     int number = std::atoi(signal_number.c_str());
@@ -112,6 +120,13 @@ void Begin(int argc, char** argv, const std::string& verb) {
 void Fail(int status, const std::string& text) {
   if (!text.empty())
     WriteAll(2, text.back() == '\n' ? text : text + "\n");
+  unsigned long long noise = std::strtoull(Env("RAMDISK_STANDIN_NOISE_BYTES").c_str(), nullptr, 10);
+  const std::string chunk(64 * 1024, 'n');
+  while (noise > 0) {
+    std::size_t size = noise < chunk.size() ? static_cast<std::size_t>(noise) : chunk.size();
+    WriteAll(2, chunk.substr(0, size));
+    noise -= size;
+  }
   std::exit(status);
 }
 
