@@ -81,14 +81,8 @@ TEST_P(AddSizeTest, AsksForSizeDividedBy512Sectors) {
 INSTANTIATE_TEST_SUITE_P(
     Sizes, AddSizeTest,
     ::testing::Values(SectorCase{"-size:1g", "ram://2097152"},
-                      SectorCase{"-SIZE:100m", "ram://204800"},
-                      SectorCase{"-size10K", "ram://20"},
-                      SectorCase{"-size:$10M", "ram://32768"},
-                      SectorCase{"-size:&17M", "ram://30720"},
-                      SectorCase{"-size:%101k", "ram://10"},
-                      SectorCase{"-size:+5M", "ram://10240"},
+                      SectorCase{"-SIZE:$10M", "ram://32768"},
                       SectorCase{"-size:1000", "ram://1"},
-                      SectorCase{"-size:100", "ram://0"},
                       SectorCase{"-size:17179869183G", "ram://36028797016866816"}));
 
 struct InputErrorCase {
@@ -118,20 +112,14 @@ INSTANTIATE_TEST_SUITE_P(
     Input, AddInputErrorTest,
     ::testing::Values(
         InputErrorCase{{"-add:x"}, "Size is not given"},
-        InputErrorCase{{"-add:x", "-size"}, "Size is not given"},
         InputErrorCase{{"-add:x", "-size:"}, "Size is not given"},
         InputErrorCase{{"-add:x", "-size", "1g"}, "Size is not given"},
-        InputErrorCase{{"-add:x", "-size:0"}, "Incorrect size specified"},
         InputErrorCase{{"-add:x", "-size:0G"}, "Incorrect size specified"},
-        InputErrorCase{{"-add:x", "-size:abc"}, "Incorrect size specified"},
         InputErrorCase{{"-add:x", "-size:10 M"}, "Incorrect size specified"},
-        InputErrorCase{{"-add:x", "-size:1T"}, "Incorrect size specified"},
         InputErrorCase{{"-add:x", "-size:17179869184G"}, "Incorrect size specified"},
-        InputErrorCase{{"-add:x", "-size:18014398509481984K"}, "Incorrect size specified"},
         InputErrorCase{{"-add:x", "-size:1g", "-fs:ntfs"}, "Invalid file system: ntfs"},
         InputErrorCase{{"-add:x", "-size:1g", "-fs:"}, "Invalid file system: "},
         InputErrorCase{{"-add:x", "-size:1g", "-fs:hfs"}, "Invalid file system: hfs"},
-        InputErrorCase{{"-add:x", "-size:1g", "-fs:RAW"}, "Invalid file system: RAW"},
         InputErrorCase{{"-add:x", "-size:abc", "-fs:ntfs"}, "Incorrect size specified"},
         InputErrorCase{{"-add:..", "-size:1g"}, "Invalid mount point string: .."}));
 
@@ -218,44 +206,42 @@ TEST_F(AddTest, FailedUndoReportsTheDetachError) {
                                "hdiutil\tdetach\t/dev/disk4"}));
 }
 
-TEST_F(AddTest, FailedAttachIsReportedWithNothingElseRun) {
-  ProcessResult result =
-      Run({"-add:x", "-size:1g"},
-          {"RAMDISK_STANDIN_FAIL_ATTACH=1:hdiutil: attach failed - Resource busy"});
-  EXPECT_EQ(result.out, std::string(kCreating) +
-                            "General error: hdiutil: attach failed - Resource busy\n");
+struct AttachCase {
+  const char* environment;
+  const char* message;  // after "General error: ", or its beginning
+};
+
+std::ostream& operator<<(std::ostream& os, const AttachCase& c) { return os << c.environment; }
+
+class AddAttachFailureTest : public EndToEndTest,
+                             public ::testing::WithParamInterface<AttachCase> {};
+
+// Nothing is known to undo when the attach or the device lookup fails.
+TEST_P(AddAttachFailureTest, IsReportedWithNothingElseRun) {
+  ProcessResult result = Run({"-add:x", "-size:1g"}, {GetParam().environment});
+  EXPECT_EQ(result.out.rfind(std::string(kCreating) + "General error: " + GetParam().message, 0),
+            0u)
+      << result.out;
+  EXPECT_EQ(result.exit_code, 2);
   EXPECT_EQ(ToolRuns(), Lines{kAttach1G});
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Attach, AddAttachFailureTest,
+    ::testing::Values(
+        AttachCase{"RAMDISK_STANDIN_FAIL_ATTACH=1:hdiutil: attach failed - Resource busy",
+                   "hdiutil: attach failed - Resource busy\n"},
+        AttachCase{"RAMDISK_STANDIN_ATTACH_OUTPUT=nodevice", "Unexpected XML output\n"},
+        AttachCase{"RAMDISK_STANDIN_ATTACH_OUTPUT=emptydevice", "Unexpected XML output\n"},
+        AttachCase{"RAMDISK_STANDIN_ATTACH_OUTPUT=malformed", "In 'stream:' (line "},
+        AttachCase{"RAMDISK_STANDIN_ATTACH_OUTPUT=empty",
+                   "In 'stream:' (line 1 pos 1): Root element is missing\n"}));
 
 TEST_F(AddTest, ZeroSectorsFailAsTheImageToolSays) {
   ProcessResult result = Run({"-add:x", "-size:511"});
   EXPECT_EQ(result.out, std::string(kCreating) +
                             "General error: hdiutil: attach failed - Invalid argument\n");
   EXPECT_EQ(result.exit_code, 2);
-}
-
-TEST_F(AddTest, PropertyListWithoutDeviceIsUnexpectedAndNotUndone) {
-  for (const char* shape : {"nodevice", "emptydevice"}) {
-    ProcessResult result = Run({"-add:x", "-size:1g"},
-                               {std::string("RAMDISK_STANDIN_ATTACH_OUTPUT=") + shape});
-    EXPECT_EQ(result.out, std::string(kCreating) + "General error: Unexpected XML output\n")
-        << shape;
-    EXPECT_EQ(result.exit_code, 2);
-  }
-  EXPECT_EQ(ToolRuns(), (Lines{kAttach1G, kAttach1G}));
-}
-
-TEST_F(AddTest, MalformedPropertyListIsAReadError) {
-  ProcessResult result =
-      Run({"-add:x", "-size:1g"}, {"RAMDISK_STANDIN_ATTACH_OUTPUT=malformed"});
-  EXPECT_EQ(result.out.rfind(std::string(kCreating) + "General error: In 'stream:' (line ", 0),
-            0u)
-      << result.out;
-  EXPECT_EQ(result.exit_code, 2);
-  EXPECT_EQ(ToolRuns(), Lines{kAttach1G});
-
-  result = Run({"-add:x", "-size:1g"}, {"RAMDISK_STANDIN_ATTACH_OUTPUT=empty"});
-  EXPECT_NE(result.out.find("Root element is missing\n"), std::string::npos) << result.out;
 }
 
 TEST_F(AddTest, WarningOnStandardErrorDoesNotMakeAFailure) {
