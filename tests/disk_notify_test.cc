@@ -1,143 +1,75 @@
 #include "core/macos/disk_notify.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "standin/platform_control.h"
+#include "support/child_process.h"
 
 namespace ramdisk {
 namespace {
 
 using standin::CallLog;
 using standin::Describe;
-using standin::PlatformCall;
-using Calls = std::vector<PlatformCall>;
+using Calls = std::vector<standin::PlatformCall>;
 
-template <typename Function>
-std::string DescribeFunction(Function* function) {
-  return Describe(reinterpret_cast<const void*>(function));
-}
-
+// Each test starts as a fresh process would: the match and watch constants
+// are null until a session exists.
 class DiskNotifyTest : public ::testing::Test {
  protected:
-  // Each test starts as a fresh process would: the match and watch
-  // constants are null until a session is created.
   void SetUp() override { standin::ResetPlatform(); }
 };
 
-TEST_F(DiskNotifyTest, WithoutSessionIsInertAndDestroysSilently) {
+TEST_F(DiskNotifyTest, WithoutSessionIsInert) {
   standin::FailNextSessionCreate();
   auto notify = std::make_unique<TDiskNotify>();
   EXPECT_EQ(notify->Session(), nullptr);
   EXPECT_EQ(CallLog(),
             (Calls{{"DASessionCreate", {"kCFAllocatorDefault"}, "NULL"}}));
-
-  int changes = 0;
-  notify->OnChange = [&changes] { ++changes; };
-  EXPECT_EQ(standin::DeliverDiskDisappeared(), 0);
-  EXPECT_EQ(standin::DeliverDiskDescriptionChanged(), 0);
-  EXPECT_EQ(changes, 0);
-
   standin::ClearCallLog();
   notify.reset();
   EXPECT_EQ(CallLog(), Calls{});
 }
 
-TEST_F(DiskNotifyTest, CreateOpensRegistersAndSchedulesInOrder) {
-  TDiskNotify notify;
-  Calls calls = CallLog();
-  ASSERT_NE(notify.Session(), nullptr);
-  EXPECT_EQ(Describe(notify.Session()), "session-1");
-  const std::string context = Describe(&notify);
-  const std::string run_loop = Describe(CFRunLoopGetCurrent());
-  EXPECT_EQ(
-      calls,
-      (Calls{
-          {"DASessionCreate", {"kCFAllocatorDefault"}, "session-1"},
-          {"DARegisterDiskDisappearedCallback",
-           {"session-1", "kDADiskDescriptionMatchVolumeMountable",
-            DescribeFunction(DiskDisappearedCallback), context}},
-          {"DARegisterDiskDescriptionChangedCallback",
-           {"session-1", "kDADiskDescriptionMatchVolumeMountable",
-            "kDADiskDescriptionWatchVolumeName",
-            DescribeFunction(DiskDescriptionChangedCallback), context}},
-          {"CFRunLoopGetCurrent", {}, run_loop},
-          {"DASessionScheduleWithRunLoop",
-           {"session-1", run_loop, "kCFRunLoopDefaultMode"}},
-      }));
-}
-
-TEST_F(DiskNotifyTest, DestroyUnregistersBothBeforeReleasing) {
+TEST_F(DiskNotifyTest, CallsInOrder) {
   auto notify = std::make_unique<TDiskNotify>();
+  const Calls created = CallLog();
+  const std::string loop = Describe(CFRunLoopGetCurrent());
   const std::string context = Describe(notify.get());
+  const std::string disappeared =
+      Describe(reinterpret_cast<const void*>(&DiskDisappearedCallback));
+  const std::string changed =
+      Describe(reinterpret_cast<const void*>(&DiskDescriptionChangedCallback));
+  const char kMatch[] = "kDADiskDescriptionMatchVolumeMountable";
+  EXPECT_EQ(created,
+            (Calls{{"DASessionCreate", {"kCFAllocatorDefault"}, "session-1"},
+                   {"DARegisterDiskDisappearedCallback",
+                    {"session-1", kMatch, disappeared, context}},
+                   {"DARegisterDiskDescriptionChangedCallback",
+                    {"session-1", kMatch, "kDADiskDescriptionWatchVolumeName",
+                     changed, context}},
+                   {"CFRunLoopGetCurrent", {}, loop},
+                   {"DASessionScheduleWithRunLoop",
+                    {"session-1", loop, "kCFRunLoopDefaultMode"}}}));
   standin::ClearCallLog();
   notify.reset();
-  EXPECT_EQ(CallLog(),
-            (Calls{
-                {"DAUnregisterCallback",
-                 {"session-1", DescribeFunction(DiskDisappearedCallback),
-                  context}},
-                {"DAUnregisterCallback",
-                 {"session-1", DescribeFunction(DiskDescriptionChangedCallback),
-                  context}},
-                {"CFRelease", {"session-1"}},
-            }));
-  EXPECT_EQ(standin::LiveSessionCount(), 0);
-  EXPECT_EQ(standin::DeliverDiskDisappeared(), 0);
-  EXPECT_EQ(standin::DeliverDiskDescriptionChanged(), 0);
+  EXPECT_EQ(
+      CallLog(),
+      (Calls{{"DAUnregisterCallback", {"session-1", disappeared, context}},
+             {"DAUnregisterCallback", {"session-1", changed, context}},
+             {"CFRelease", {"session-1"}}}));
 }
-
-struct EventCase {
-  const char* name;
-  int (*deliver)();
-};
-
-std::ostream& operator<<(std::ostream& os, const EventCase& c) {
-  return os << c.name;
-}
-
-class DiskNotifyEventTest : public ::testing::TestWithParam<EventCase> {
- protected:
-  void SetUp() override { standin::ResetPlatform(); }
-};
-
-TEST_P(DiskNotifyEventTest, WithoutHandlerIsIgnored) {
-  TDiskNotify notify;
-  EXPECT_EQ(GetParam().deliver(), 1);
-}
-
-TEST_P(DiskNotifyEventTest, ReachesTheHandlerOfItsOwnObject) {
-  TDiskNotify first;
-  TDiskNotify second;
-  int first_changes = 0;
-  int second_changes = 0;
-  first.OnChange = [&first_changes] { ++first_changes; };
-  second.OnChange = [&second_changes] { ++second_changes; };
-  EXPECT_EQ(GetParam().deliver(), 2);
-  EXPECT_EQ(first_changes, 1);
-  EXPECT_EQ(second_changes, 1);
-
-  first.OnChange = nullptr;
-  EXPECT_EQ(GetParam().deliver(), 2);
-  EXPECT_EQ(first_changes, 1);
-  EXPECT_EQ(second_changes, 2);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Events, DiskNotifyEventTest,
-    ::testing::Values(
-        EventCase{"Disappeared", standin::DeliverDiskDisappeared},
-        EventCase{"DescriptionChanged", standin::DeliverDiskDescriptionChanged}),
-    [](const ::testing::TestParamInfo<EventCase>& param) {
-      return std::string(param.param.name);
-    });
 
 TEST_F(DiskNotifyTest, BothEventsCallTheOneHandler) {
   TDiskNotify notify;
+  // Without a handler an event is ignored.
+  EXPECT_EQ(standin::DeliverDiskDisappeared(), 1);
+  EXPECT_EQ(standin::DeliverDiskDescriptionChanged(), 1);
   int changes = 0;
   notify.OnChange = [&changes] { ++changes; };
   standin::DeliverDiskDisappeared();
@@ -146,9 +78,43 @@ TEST_F(DiskNotifyTest, BothEventsCallTheOneHandler) {
   EXPECT_EQ(changes, 2);
 }
 
-// The stand-in fails like the framework, so a release of nothing shows up.
-TEST(PlatformStandInDeathTest, ReleasingNullAborts) {
-  EXPECT_DEATH(CFRelease(nullptr), "CFRelease called with NULL");
+// A run of the program: its output and its platform calls (each cut to
+// "<Function>") in the order in which they happened.
+std::string Transcript(const std::vector<std::string>& args) {
+  const std::string path =
+      ::testing::TempDir() + "ramdisk-calls-" + std::to_string(::getpid());
+  ::unlink(path.c_str());
+  testing::ProcessOptions options;
+  options.stdout_path = path;
+  options.stdout_append = true;
+  options.environment = {std::string(standin::kCallLogVariable) + "=" + path};
+  testing::ProcessResult result =
+      testing::RunProcess(RAMDISK_BINARY, args, options);
+  std::ifstream in(path);
+  std::string text = result.err;
+  for (std::string line; std::getline(in, line);) {
+    bool call = line.rfind("DA", 0) == 0 || line.rfind("CF", 0) == 0;
+    text += (call ? "<" + line.substr(0, line.find('(')) + ">" : line) + "\n";
+  }
+  ::unlink(path.c_str());
+  return text;
+}
+
+// The session is open before anything is written, in a usage-only run and
+// in one that ends in an error, and released after the last of the output.
+TEST(ProgramNotifierTest, SessionSpansTheMainBlock) {
+  const std::string opened =
+      "<DASessionCreate>\n<DARegisterDiskDisappearedCallback>\n"
+      "<DARegisterDiskDescriptionChangedCallback>\n"
+      "<CFRunLoopGetCurrent>\n<DASessionScheduleWithRunLoop>\n";
+  const std::string released =
+      "<DAUnregisterCallback>\n<DAUnregisterCallback>\n<CFRelease>\n";
+  const std::vector<std::string> runs[] = {{}, {"foo"}};
+  for (const std::vector<std::string>& args : runs) {
+    std::string out = testing::RunProcess(RAMDISK_BINARY, args).out;
+    EXPECT_NE(out, "");
+    EXPECT_EQ(Transcript(args), opened + out + released);
+  }
 }
 
 }  // namespace
