@@ -14,9 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-void Put(int fd, const std::string& text) {
+static void Put(int fd, const std::string& text) {
   for (std::size_t done = 0; done < text.size();) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n <= 0)
@@ -25,12 +23,9 @@ void Put(int fd, const std::string& text) {
   }
 }
 
-}  // namespace
-
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i], step = arg.substr(0, 2);
-    const std::string rest = arg.substr(step.size());
+    const std::string arg = argv[i], step = arg.substr(0, 2), rest = arg.substr(step.size());
     const int n = std::atoi(rest.c_str());
     std::string list;
     if (step == "o:" || step == "e:") {
@@ -44,8 +39,7 @@ int main(int argc, char** argv) {
       }
     } else if (arg == "in") {
       ::alarm(10);  // a runner that keeps the input open must not hang us
-      char buffer[4096];
-      while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+      for (char buffer[4096]; ::read(STDIN_FILENO, buffer, sizeof buffer) > 0;) {
       }
     } else if (arg == "argv" || arg == "fds") {
       for (int j = 0; arg == "argv" && j < argc; ++j)
@@ -53,10 +47,8 @@ int main(int argc, char** argv) {
       for (int fd = 3; arg == "fds" && fd < 4096; ++fd)
         list += ::fcntl(fd, F_GETFD) != -1 ? " " + std::to_string(fd) : "";
       Put(STDERR_FILENO, list + "\n");
-    } else if (step == "x:") {
-      return n;
-    } else if (step == "k:") {
-      ::raise(n);
+    } else if (step == "x:" || step == "k:") {
+      return step == "x:" ? n : ::raise(n);
     }
   }
   return 0;
