@@ -42,13 +42,6 @@ TEST_F(DeleteTest, DetachesTheMountPointAndSaysSo) {
   EXPECT_EQ(AttachedDevices(), 0);
 }
 
-TEST_F(DeleteTest, MountPointWithBlanksIsOneArgument) {
-  AddVolume("my disk");
-  ProcessResult result = Run({"-force", "-del:my disk"});
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(RunsSinceAdd(), Lines{"hdiutil\tdetach\t/Volumes/my disk\t-force"});
-}
-
 struct ForceCase {
   const char* flag;
   bool forced;
@@ -75,6 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Spellings, DeleteForceTest,
                                            ForceCase{"--force", false},
                                            ForceCase{"/force", false}));
 
+// Only a directory, or a link to one, is a volume to detach.
 TEST_F(DeleteTest, NoVolumeDirectoryIsReportedWithoutToolRun) {
   { std::ofstream("/Volumes/file") << "x"; }
   for (const char* name : {"missing", "file"}) {
@@ -83,9 +77,6 @@ TEST_F(DeleteTest, NoVolumeDirectoryIsReportedWithoutToolRun) {
     EXPECT_EQ(result.exit_code, 2);
   }
   EXPECT_EQ(ToolRuns(), Lines{});
-}
-
-TEST_F(DeleteTest, LinkToADirectoryCountsAsAVolume) {
   ASSERT_EQ(::mkdir((work_dir() + "/dir").c_str(), 0755), 0);
   ASSERT_EQ(::symlink((work_dir() + "/dir").c_str(), "/Volumes/link"), 0);
   Run({"-del:link"});

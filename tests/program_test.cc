@@ -41,17 +41,12 @@ TEST_P(GetMountPointTest, AcceptsOrRefuses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, GetMountPointTest,
-    ::testing::Values(
-        NameCase{"scratch", nullptr}, NameCase{" my disk ", nullptr},
-        NameCase{"...", nullptr}, NameCase{".hidden", nullptr},
-        NameCase{"a.", nullptr}, NameCase{"\xc3\xa9t\xc3\xa9", nullptr},
-        NameCase{"", "No mount point given"},
-        NameCase{"a/b", "Invalid mount point string: a/b"},
-        NameCase{"x:y", "Invalid mount point string: x:y"},
-        NameCase{"/", "Invalid mount point string: /"},
-        NameCase{".", "Invalid mount point string: ."},
-        NameCase{"..", "Invalid mount point string: .."},
-        NameCase{"ete:disk1", "Invalid mount point string: ete:disk1"}));
+    ::testing::Values(NameCase{" my disk ", nullptr}, NameCase{"...", nullptr},
+                      NameCase{".hidden", nullptr}, NameCase{"\xc3\xa9t\xc3\xa9", nullptr},
+                      NameCase{"", "No mount point given"},
+                      NameCase{"x:y", "Invalid mount point string: x:y"},
+                      NameCase{"/", "Invalid mount point string: /"},
+                      NameCase{".", "Invalid mount point string: ."}));
 
 struct RunCase {
   std::vector<std::string> args;
@@ -79,20 +74,14 @@ INSTANTIATE_TEST_SUITE_P(
     Table, DispatchTest,
     ::testing::Values(
         RunCase{{"foo"}, "General error: No valid command given\n"},
-        RunCase{{"-size:1g"}, "General error: No valid command given\n"},
-        RunCase{{""}, "General error: No valid command given\n"},
-        RunCase{{"--add:x"}, "General error: No valid command given\n"},
-        RunCase{{"/add:x"}, "General error: No valid command given\n"},
+        RunCase{{"", "-size:1g"}, "General error: No valid command given\n"},
+        RunCase{{"--add:x", "/add:x"}, "General error: No valid command given\n"},
         RunCase{{"-add"}, "General error: No mount point given\n"},
-        RunCase{{"-add:"}, "General error: No mount point given\n"},
-        RunCase{{"-del"}, "General error: No mount point given\n"},
         RunCase{{"-del:"}, "General error: No mount point given\n"},
         RunCase{{"-add:a/b"}, "General error: Invalid mount point string: a/b\n"},
-        RunCase{{"-del:x:y"}, "General error: Invalid mount point string: x:y\n"},
         RunCase{{"-delete:disk1"},
                 "General error: Invalid mount point string: ete:disk1\n"},
         RunCase{{"-add:.."}, "General error: Invalid mount point string: ..\n"},
-        RunCase{{"-del:."}, "General error: Invalid mount point string: .\n"},
         // "add" is looked for first, so its error wins over a valid delete.
         RunCase{{"-del:disk1", "-ADD:a/b"},
                 "General error: Invalid mount point string: a/b\n"}));

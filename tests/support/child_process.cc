@@ -46,8 +46,7 @@ ProcessResult RunProcess(const std::string& program,
                          const std::vector<std::string>& args,
                          const ProcessOptions& options) {
   std::vector<std::string> argv_strings;
-  if (!options.no_argv0)
-    argv_strings.push_back(options.argv0.empty() ? program : options.argv0);
+  argv_strings.push_back(options.argv0.empty() ? program : options.argv0);
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
   std::vector<std::string> env_strings = MergedEnvironment(options.environment);
   std::vector<char*> argv = Pointers(argv_strings);
@@ -74,9 +73,6 @@ ProcessResult RunProcess(const std::string& program,
       if (fd > 2)
         ::close(fd);
     }
-    if (!options.working_directory.empty() &&
-        ::chdir(options.working_directory.c_str()) != 0)
-      ::_exit(126);
     ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
@@ -114,8 +110,6 @@ ProcessResult RunProcess(const std::string& program,
   result.max_rss_kb = usage.ru_maxrss;
   if (WIFEXITED(status))
     result.exit_code = WEXITSTATUS(status);
-  else if (WIFSIGNALED(status))
-    result.term_signal = WTERMSIG(status);
   return result;
 }
 

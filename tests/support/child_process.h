@@ -9,20 +9,16 @@ namespace ramdisk::testing {
 struct ProcessOptions {
   // argv[0] as the child sees it; the program path when empty.
   std::string argv0;
-  bool no_argv0 = false;
   // When set, the child's standard output is this file instead of a pipe.
   std::string stdout_path;
   // With stdout_path: append to the file instead of truncating it.
   bool stdout_append = false;
   // "NAME=value" entries added to (or replacing in) the test's environment.
   std::vector<std::string> environment;
-  // Run in this directory instead of the test's.
-  std::string working_directory;
 };
 
 struct ProcessResult {
-  int exit_code = -1;    // when the child exited
-  int term_signal = 0;   // when a signal ended it
+  int exit_code = -1;    // -1 when a signal ended the child
   std::string out;
   std::string err;
   long max_rss_kb = 0;   // the child's peak resident memory
