@@ -105,4 +105,18 @@ LibxmlNoExternalLoads::~LibxmlNoExternalLoads() {
   xmlSetExternalEntityLoader(saved_);
 }
 
+// Later releases grow geometrically on their own and deprecate the setting.
+LibxmlDoublingBuffers::LibxmlDoublingBuffers() {
+#if LIBXML_VERSION < 21100
+  saved_ = xmlGetBufferAllocationScheme();
+  xmlSetBufferAllocationScheme(XML_BUFFER_ALLOC_DOUBLEIT);
+#endif
+}
+
+LibxmlDoublingBuffers::~LibxmlDoublingBuffers() {
+#if LIBXML_VERSION < 21100
+  xmlSetBufferAllocationScheme(saved_);
+#endif
+}
+
 }  // namespace ramdisk

@@ -68,6 +68,23 @@ class LibxmlNoExternalLoads {
   xmlExternalEntityLoader saved_;
 };
 
+// While alive, the buffers that libxml2 creates on this thread double their
+// size whenever they run full. Before 2.11 they grow by just what each
+// append needs, so a string-value assembled from many pieces (an element
+// holding thousands of entity references, say) costs time quadratic in its
+// length wherever realloc moves the block. The scheme it replaces is
+// restored when it is destroyed.
+class LibxmlDoublingBuffers {
+ public:
+  LibxmlDoublingBuffers();
+  ~LibxmlDoublingBuffers();
+  LibxmlDoublingBuffers(const LibxmlDoublingBuffers&) = delete;
+  LibxmlDoublingBuffers& operator=(const LibxmlDoublingBuffers&) = delete;
+
+ private:
+  [[maybe_unused]] xmlBufferAllocationScheme saved_{};
+};
+
 }  // namespace ramdisk
 
 #endif  // RAMDISK_CORE_MACOS_LIBXML_ERRORS_H_

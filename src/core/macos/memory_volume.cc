@@ -4,14 +4,13 @@
 
 namespace ramdisk {
 
-namespace {
-
-// The "dev-entry" of the first entity under "system-entities". The keys of a
-// property list dict are siblings of the values they name, so each value is
-// picked by its nearest preceding key.
+// The keys of a property list dict are siblings of the values they name, so
+// each value is picked by its nearest preceding key.
 const char kDeviceQuery[] =
     "/plist/dict/array[preceding-sibling::key[1]=\"system-entities\"]"
     "/dict/string[preceding-sibling::key[1]=\"dev-entry\"]";
+
+namespace {
 
 TStringArray FormatArguments(const TMemoryVolume& volume) {
   if (volume.FileSystem == fsAPFS)

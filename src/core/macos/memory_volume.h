@@ -15,6 +15,11 @@ class EVolumeError : public Exception {
   using Exception::Exception;
 };
 
+// The XPath query that reads the new device's node path out of the property
+// list of "hdiutil attach -plist": the "dev-entry" string of each entity
+// under "system-entities"; the first in document order is the device.
+extern const char kDeviceQuery[];
+
 // What every volume request carries. A new one is zero: fsRAW, 0 bytes.
 class TBasicVolume {
  public:

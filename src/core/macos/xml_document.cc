@@ -120,11 +120,18 @@ XmlDocument::~XmlDocument() = default;
 bool XmlDocument::Evaluate(const std::string& expression, std::string& value) const {
   value.clear();
   LibxmlErrorTrap trap;
+  LibxmlDoublingBuffers doubling_buffers;
   std::unique_ptr<xmlXPathContext, FreeXPathContext> context(
       xmlXPathNewContext(document_.get()));
   if (!context)
     throw std::bad_alloc();
   context->node = xmlDocGetRootElement(document_.get());
+#if LIBXML_VERSION >= 20910
+  // Steps on a reverse axis can be quadratic: in a long run of siblings
+  // without a key, each one's preceding-sibling::key[1] walks back over all
+  // the others.
+  context->opLimit = kMaxXPathOperations;
+#endif
   std::unique_ptr<xmlXPathObject, FreeXPathObject> result(xmlXPathEval(
       reinterpret_cast<const xmlChar*>(expression.c_str()), context.get()));
   if (!result) {

@@ -32,6 +32,10 @@ class XmlDocument {
   // The most text a document may hold once its entity references are
   // expanded.
   static constexpr std::size_t kMaxExpandedTextBytes = 16 * 1024 * 1024;
+  // The most steps (nodes visited, nodes merged, operations run) that one
+  // evaluation may take: some tens of milliseconds of work. A property list
+  // from the image tool needs fewer than a hundred.
+  static constexpr unsigned long kMaxXPathOperations = 10'000'000;
 
   // Parses `bytes` as one non-validating document named "stream:". A
   // DOCTYPE is accepted but no external DTD or entity is read, and entity
@@ -51,7 +55,9 @@ class XmlDocument {
   // node, no namespace bindings and no variables, and stores the result's
   // XPath string() in `value`. Returns false, with `value` empty, when the
   // evaluator gives no result. Raises EXPathError for an expression that
-  // cannot be compiled or evaluated; `value` is then empty.
+  // cannot be compiled or evaluated, and with "Operation limit exceeded"
+  // for one that takes more than kMaxXPathOperations steps (libxml2 2.9.10
+  // and later); `value` is then empty.
   bool Evaluate(const std::string& expression, std::string& value) const;
 
  private:

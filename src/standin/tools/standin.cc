@@ -29,10 +29,10 @@ std::string Upper(std::string text) {
   return text;
 }
 
-void WriteAll(int fd, const std::string& text) {
+void WriteAll(int fd, const char* data, std::size_t size) {
   std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+  while (done < size) {
+    ssize_t n = ::write(fd, data + done, size - done);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -40,6 +40,8 @@ void WriteAll(int fd, const std::string& text) {
     done += static_cast<std::size_t>(n);
   }
 }
+
+void WriteAll(int fd, const std::string& text) { WriteAll(fd, text.data(), text.size()); }
 
 std::string Escape(const std::string& argument) {
   std::string out;
@@ -124,7 +126,7 @@ void Fail(int status, const std::string& text) {
   const std::string chunk(64 * 1024, 'n');
   while (noise > 0) {
     std::size_t size = noise < chunk.size() ? static_cast<std::size_t>(noise) : chunk.size();
-    WriteAll(2, chunk.substr(0, size));
+    WriteAll(2, chunk.data(), size);
     noise -= size;
   }
   std::exit(status);

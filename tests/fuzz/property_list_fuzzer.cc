@@ -1,0 +1,36 @@
+// The property-list reading of the image tool's output and the device
+// lookup over it, as TCommand::Find runs it, over arbitrary documents.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/macos/memory_volume.h"
+#include "core/macos/xml_document.h"
+
+namespace {
+
+void Check(bool holds) {
+  if (!holds)
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  try {
+    ramdisk::XmlDocument document(
+        std::string_view(reinterpret_cast<const char*>(data), size));
+    std::string device = "stale";
+    if (document.Evaluate(ramdisk::kDeviceQuery, device))
+      Check(device.size() <= ramdisk::XmlDocument::kMaxExpandedTextBytes);
+    else
+      Check(device.empty());
+    // Numbers take a conversion of their own; the document's text picks one.
+    std::string number;
+    Check(document.Evaluate("number(/plist//string)", number) && !number.empty());
+  } catch (const ramdisk::Exception&) {
+  }
+  return 0;
+}
