@@ -89,13 +89,6 @@ TEST_F(HostileInputTest, HugeStandardErrorKeepsFirstLineAndBoundedMemory) {
   EXPECT_LT(noisy.max_rss_kb, quiet.max_rss_kb * 3 / 2) << "quiet run: " << quiet.max_rss_kb;
 }
 
-TEST_F(HostileInputTest, ToolsThatReadTheirInputSeeItsEnd) {
-  ProcessResult result = Run({"-add:x", "-size:1g"}, {"RAMDISK_STANDIN_READ_INPUT=1"});
-  EXPECT_EQ(result.exit_code, 0) << result.out;
-  result = Run({"-del:x"}, {"RAMDISK_STANDIN_READ_INPUT=1"});
-  EXPECT_EQ(result.exit_code, 0) << result.out;
-}
-
 struct NameCase {
   const char* name;
   const char* logged;  // as the stand-in log writes it; nullptr: refused
@@ -133,9 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(HostileRefusalTest, SeparatorsAndMetacharactersInSizesAreRefused) {
   struct { std::vector<std::string> args; const char* out; } cases[] = {
       {{"-add:../etc", "-size:1m"}, "General error: Invalid mount point string: ../etc\n"},
-      {{"-add:a:b$(x)", "-size:1m"}, "General error: Invalid mount point string: a:b$(x)\n"},
       {{"-add:x", "-size:$(echo 1)g"}, "General error: Incorrect size specified\n"},
-      {{"-add:x", "-size:1;rm"}, "General error: Incorrect size specified\n"},
       {{"-add:x", "-size:1\ng"}, "General error: Incorrect size specified\n"},
       {{"-add:x", "-size:1m", "-fs:hfs+;x"}, "General error: Invalid file system: hfs+;x\n"}};
   for (const auto& c : cases) {

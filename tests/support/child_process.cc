@@ -11,26 +11,9 @@
 #include <cstring>
 #include <stdexcept>
 
-extern char** environ;
-
 namespace ramdisk::testing {
 
 namespace {
-
-std::vector<std::string> MergedEnvironment(const std::vector<std::string>& extra) {
-  std::vector<std::string> result;
-  for (char** e = environ; *e != nullptr; ++e) {
-    std::string entry(*e);
-    std::string name = entry.substr(0, entry.find('='));
-    bool replaced = false;
-    for (const std::string& x : extra)
-      replaced = replaced || x.substr(0, x.find('=')) == name;
-    if (!replaced)
-      result.push_back(entry);
-  }
-  result.insert(result.end(), extra.begin(), extra.end());
-  return result;
-}
 
 std::vector<char*> Pointers(std::vector<std::string>& strings) {
   std::vector<char*> result;
@@ -48,9 +31,7 @@ ProcessResult RunProcess(const std::string& program,
   std::vector<std::string> argv_strings;
   argv_strings.push_back(options.argv0.empty() ? program : options.argv0);
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-  std::vector<std::string> env_strings = MergedEnvironment(options.environment);
   std::vector<char*> argv = Pointers(argv_strings);
-  std::vector<char*> envp = Pointers(env_strings);
 
   int out_pipe[2], err_pipe[2];
   if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0)
@@ -73,7 +54,12 @@ ProcessResult RunProcess(const std::string& program,
       if (fd > 2)
         ::close(fd);
     }
-    ::execve(program.c_str(), argv.data(), envp.data());
+    // The test process has one thread, so the child may change its copy.
+    for (const std::string& entry : options.environment) {
+      std::string::size_type eq = entry.find('=');
+      ::setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
+    }
+    ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
   ::close(out_pipe[1]);

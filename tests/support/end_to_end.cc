@@ -72,11 +72,8 @@ ProcessResult EndToEndTest::Run(const std::vector<std::string>& args,
 std::vector<std::string> EndToEndTest::ToolRuns() const {
   std::vector<std::string> lines;
   std::ifstream log(work_dir_ + "/tools.log");
-  std::string line;
-  while (std::getline(log, line)) {
-    // argv[0] is the bare tool name, as the tool passes it.
+  for (std::string line; std::getline(log, line);)
     lines.push_back(line);
-  }
   return lines;
 }
 

@@ -97,14 +97,6 @@ void Begin(int argc, char** argv, const std::string& verb) {
     WriteAll(2, std::string(argv[0]) + ": WARNING: '" + verb +
                     "' is deprecated. Its functionality will be removed.\n");
   }
-  if (!Env("RAMDISK_STANDIN_READ_INPUT").empty()) {
-    char buffer[4096];
-    for (;;) {
-      ssize_t n = ::read(0, buffer, sizeof buffer);
-      if (n == 0 || (n < 0 && errno != EINTR))
-        break;
-    }
-  }
   std::string signal_number = Env("RAMDISK_STANDIN_SIGNAL_" + Upper(verb));
   if (!signal_number.empty()) {
     int number = std::atoi(signal_number.c_str());

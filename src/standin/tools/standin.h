@@ -19,8 +19,6 @@
 //                           warning on standard error (and still succeeds)
 //   RAMDISK_STANDIN_NOISE_BYTES    after an injected failure's TEXT, that
 //                           many more bytes of standard error
-//   RAMDISK_STANDIN_READ_INPUT     when set, every run first reads its
-//                           standard input to the end
 //   RAMDISK_STANDIN_ATTACH_OUTPUT  what "attach -plist" prints instead of its
 //                           property list: "malformed", "nodevice",
 //                           "emptydevice", "empty", or "file:PATH" for the
