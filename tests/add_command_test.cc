@@ -210,6 +210,15 @@ TEST_F(AddTest, ZeroSectorsFailAsTheImageToolSays) {
   EXPECT_EQ(result.exit_code, 2);
 }
 
+// A parent may leave SIGCHLD ignored; the tools' exit statuses still count.
+TEST_F(AddTest, InheritedIgnoredChildSignalDoesNotHideExitStatuses) {
+  testing::ProcessOptions options;
+  options.ignore_sigchld = true;
+  ProcessResult result = Run({"-add:x", "-size:1g"}, {}, options);
+  EXPECT_EQ(result.out, std::string(kCreating) + "Created memory volume /Volumes/x\n");
+  EXPECT_EQ(result.exit_code, 0);
+}
+
 TEST_F(AddTest, WarningOnStandardErrorDoesNotMakeAFailure) {
   ProcessResult result = Run({"-add:x", "-size:1g"}, {"RAMDISK_STANDIN_WARNING=1"});
   EXPECT_EQ(result.out, std::string(kCreating) + "Created memory volume /Volumes/x\n");

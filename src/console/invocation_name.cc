@@ -8,8 +8,6 @@ namespace {
 
 constexpr std::size_t kMaxProgramNameBytes = 255;
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
 }  // namespace
 
 std::string InvocationName(std::string_view program_name) {
@@ -19,10 +17,10 @@ std::string InvocationName(std::string_view program_name) {
   if (separator != std::string_view::npos)
     name.remove_prefix(separator + 1);
 
-  std::string_view::size_type last = name.find_last_of("/\\.");
-  if (last != std::string_view::npos && last > 0 && name[last] == '.' &&
-      !IsSeparator(name[last - 1]))
-    name = name.substr(0, last);
+  // A leading dot names the file, not its extension.
+  std::string_view::size_type dot = name.find_last_of('.');
+  if (dot != std::string_view::npos && dot > 0)
+    name = name.substr(0, dot);
 
   return AsciiLowerCase(name);
 }

@@ -2,8 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <new>
 #include <optional>
 
@@ -20,33 +22,38 @@ namespace {
 constexpr int kExitError = 2;
 constexpr int kExitUnhandled = 217;
 
-// A closed descriptor 0, 1 or 2 would be handed out by the next open() or
-// pipe(), and text meant for standard output would land in a tool's pipe.
-void OpenStandardStreams() {
+// What the process inherits and the run relies on. A closed descriptor 0, 1
+// or 2 would be handed out by the next open() or pipe(), and text meant for
+// standard output would land in a tool's pipe; open() takes the lowest free
+// descriptor, so each closed one is filled in order. A SIGCHLD left ignored
+// by the parent would make the system reap every tool itself, and waitpid
+// could then not tell a tool's success from its failure.
+void PrepareProcess() {
   for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-      int opened = ::open("/dev/null", O_RDWR);
-      if (opened != -1 && opened != fd) {
-        ::dup2(opened, fd);
-        ::close(opened);
-      }
-    }
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+      ::open("/dev/null", O_RDWR);
   }
+  ::signal(SIGCHLD, SIG_DFL);
 }
 
-// The last resort, for an error that escaped the handler of the main block.
-void ReportUnhandled(const char* message) noexcept {
-  const char prefix[] = "Unhandled error: ";
-  std::string line = std::string(prefix) + message + "\n";
-  std::size_t done = 0;
-  while (done < line.size()) {
-    ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
+void WriteToStandardError(const char* text) noexcept {
+  std::size_t size = std::strlen(text), done = 0;
+  while (done < size) {
+    ssize_t n = ::write(STDERR_FILENO, text + done, size - done);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
       break;
     done += static_cast<std::size_t>(n);
   }
+}
+
+// The last resort, for an error that escaped the handler of the main block.
+// It allocates nothing: the error may be that memory ran out.
+void ReportUnhandled(const char* message) noexcept {
+  WriteToStandardError("Unhandled error: ");
+  WriteToStandardError(message);
+  WriteToStandardError("\n");
 }
 
 void ReportError(const std::string& message) {
@@ -98,14 +105,14 @@ int MainBlock() {
 }
 
 int RunProgram(int argc, char** argv) {
-  OpenStandardStreams();
-  SetCommandLine(argc, argv);
+  PrepareProcess();
   // Modules start before the main block and shut down, in reverse order,
   // once the buffered output is written out; also when an error escaped the
   // handler. One that failed to start has nothing to shut down.
   std::optional<MacOSVolumesModule> volumes_module;
   int status;
   try {
+    SetCommandLine(argc, argv);
     volumes_module.emplace();
     status = MainBlock();
   } catch (const std::exception& error) {

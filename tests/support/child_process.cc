@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,8 +35,13 @@ ProcessResult RunProcess(const std::string& program,
   std::vector<char*> argv = Pointers(argv_strings);
 
   int out_pipe[2], err_pipe[2];
-  if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0)
+  if (::pipe(out_pipe) != 0)
     throw std::runtime_error("pipe failed");
+  if (::pipe(err_pipe) != 0) {
+    ::close(out_pipe[0]);
+    ::close(out_pipe[1]);
+    throw std::runtime_error("pipe failed");
+  }
   pid_t pid = ::fork();
   if (pid < 0)
     throw std::runtime_error("fork failed");
@@ -59,6 +65,8 @@ ProcessResult RunProcess(const std::string& program,
       std::string::size_type eq = entry.find('=');
       ::setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
     }
+    if (options.ignore_sigchld)
+      ::signal(SIGCHLD, SIG_IGN);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }

@@ -15,6 +15,8 @@ struct ProcessOptions {
   bool stdout_append = false;
   // "NAME=value" entries added to (or replacing in) the test's environment.
   std::vector<std::string> environment;
+  // Start the child with SIGCHLD ignored, as some parents leave it.
+  bool ignore_sigchld = false;
 };
 
 struct ProcessResult {

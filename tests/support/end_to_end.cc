@@ -57,9 +57,9 @@ void EndToEndTest::TearDown() {
 }
 
 ProcessResult EndToEndTest::Run(const std::vector<std::string>& args,
-                                const std::vector<std::string>& environment) {
+                                const std::vector<std::string>& environment,
+                                ProcessOptions options) {
   const char* path = std::getenv("PATH");
-  ProcessOptions options;
   options.environment = {
       std::string("PATH=") + RAMDISK_STANDIN_BIN_DIR + ":" + (path ? path : ""),
       "RAMDISK_STANDIN_STATE=" + work_dir_ + "/state",

@@ -35,8 +35,6 @@ class TextOutput {
   // only through the result.
   bool FlushQuietly() noexcept;
 
-  bool line_mode() const { return line_mode_; }
-
  private:
   bool WriteOut() noexcept;
 
