@@ -150,15 +150,6 @@ TEST_F(AddTest, FailedFormatIsUndoneAndReported) {
   EXPECT_EQ(AttachedDevices(), 0);
 }
 
-TEST_F(AddTest, FormatToolKilledBySignalIsUndone) {
-  ProcessResult result =
-      Run({"-add:x", "-size:1g"}, {"RAMDISK_STANDIN_SIGNAL_APFS=9"});
-  EXPECT_EQ(result.out, std::string(kCreating) + "General error: \n");
-  EXPECT_EQ(result.exit_code, 2);
-  EXPECT_EQ(ToolRuns().back(), "hdiutil\tdetach\t/dev/disk4");
-  EXPECT_EQ(AttachedDevices(), 0);
-}
-
 TEST_F(AddTest, FailedUndoReportsTheDetachError) {
   ProcessResult result = Run(
       {"-add:x", "-size:1g"},
@@ -224,17 +215,6 @@ TEST_F(AddTest, WarningOnStandardErrorDoesNotMakeAFailure) {
   EXPECT_EQ(result.out, std::string(kCreating) + "Created memory volume /Volumes/x\n");
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.exit_code, 0);
-}
-
-TEST_F(AddTest, MissingToolIsReported) {
-  std::string empty_dir = work_dir() + "/empty";
-  ASSERT_EQ(::mkdir(empty_dir.c_str(), 0755), 0);
-  testing::ProcessOptions options;
-  options.environment = {"PATH=" + empty_dir};
-  ProcessResult result = testing::RunProcess(RAMDISK_BINARY, {"-add:x", "-size:1g"}, options);
-  EXPECT_EQ(result.out, std::string(kCreating) +
-                            "General error: Executable not found: \"hdiutil\"\n");
-  EXPECT_EQ(result.exit_code, 2);
 }
 
 }  // namespace

@@ -288,8 +288,6 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{kPlist, "-1 div 0", true, "-Infinity"},
         FindCase{kPlist, "0 div 0", true, "NaN"},
         FindCase{kPlist, "0.1 + 0.2", true, "0.30000000000000004"},
-        FindCase{kPlist, "0.0000001", true, "0.0000001"},
-        FindCase{kPlist, "-1234567890123.5", true, "-1234567890123.5"},
         FindCase{kPlist, "1000000 * 1000000 * 1000000 * 1000", true, "1000000000000000000000"}));
 
 TEST_F(CommandTest, InvalidExpressionsRaiseTheEvaluatorsMessage) {
