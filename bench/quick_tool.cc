@@ -15,29 +15,9 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
+#include "standin/tools/attach_plist.h"
 
-const char kPropertyList[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist version=\"1.0\">\n"
-    "<dict>\n"
-    "\t<key>system-entities</key>\n"
-    "\t<array>\n"
-    "\t\t<dict>\n"
-    "\t\t\t<key>content-hint</key>\n"
-    "\t\t\t<string></string>\n"
-    "\t\t\t<key>dev-entry</key>\n"
-    "\t\t\t<string>/dev/disk4</string>\n"
-    "\t\t\t<key>potentially-mountable</key>\n"
-    "\t\t\t<false/>\n"
-    "\t\t\t<key>unmapped-content-hint</key>\n"
-    "\t\t\t<string></string>\n"
-    "\t\t</dict>\n"
-    "\t</array>\n"
-    "</dict>\n"
-    "</plist>\n";
+namespace {
 
 const char kPaddedDevice[] = "/dev/disk4          \t\n";
 
@@ -78,7 +58,10 @@ int main(int argc, char** argv) {
     return 0;
   for (int i = 2; i < argc; ++i) {
     if (strcmp(argv[i], "-plist") == 0) {
-      WriteAll(STDOUT_FILENO, kPropertyList, sizeof kPropertyList - 1);
+      {
+      const std::string plist = standin::AttachPlist("/dev/disk4");
+      WriteAll(STDOUT_FILENO, plist.data(), plist.size());
+    }
       return 0;
     }
   }

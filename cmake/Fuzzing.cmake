@@ -6,8 +6,6 @@ if(RAMDISK_FUZZ)
     message(FATAL_ERROR "RAMDISK_FUZZ needs clang and its libFuzzer runtime, "
       "not ${CMAKE_CXX_COMPILER_ID}")
   endif()
-  set(_ramdisk_fuzz_flags
-    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  add_compile_options(-fsanitize=fuzzer-no-link ${_ramdisk_fuzz_flags})
-  add_link_options(${_ramdisk_fuzz_flags})
+  add_compile_options(-fsanitize=fuzzer-no-link ${RAMDISK_SANITIZER_FLAGS})
+  add_link_options(${RAMDISK_SANITIZER_FLAGS})
 endif()

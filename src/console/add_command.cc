@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "console/input_error.h"
+#include "console/program.h"
 #include "console/size_value.h"
 #include "core/common/ascii.h"
 #include "core/common/command_line.h"
@@ -34,7 +35,7 @@ TFileSystem ParseFileSystem(const std::string& value) {
 }  // namespace
 
 void AddDisk(const std::string& name) {
-  const std::string mount_point = "/Volumes/" + name;
+  const std::string mount_point = MountPointPath(name);
   if (DirectoryExists(mount_point))
     throw EInputError(FormatMessage("Mount point %s is already in use", name));
 

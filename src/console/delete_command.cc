@@ -1,6 +1,7 @@
 #include "console/commands.h"
 
 #include "console/input_error.h"
+#include "console/program.h"
 #include "core/common/command_line.h"
 #include "core/common/directory.h"
 #include "core/common/text_output.h"
@@ -9,7 +10,7 @@
 namespace ramdisk {
 
 void DelDisk(const std::string& name) {
-  const std::string mount_point = "/Volumes/" + name;
+  const std::string mount_point = MountPointPath(name);
   if (!DirectoryExists(mount_point))
     throw EInputError(FormatMessage("No volumes named %s found", name));
 

@@ -18,6 +18,9 @@ int MainBlock();
 // Accepts a command value as a volume name, or raises EInputError.
 std::string GetMountPoint(const std::string& command_value);
 
+// Where the volume of that name is mounted: "/Volumes/" followed by it.
+inline std::string MountPointPath(const std::string& name) { return "/Volumes/" + name; }
+
 }  // namespace ramdisk
 
 #endif  // RAMDISK_CONSOLE_PROGRAM_H_

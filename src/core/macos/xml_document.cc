@@ -46,10 +46,6 @@ std::string ReadErrorMessage(const std::optional<LibxmlError>& error) {
   return ReadErrorMessage(error->line, error->column, error->message);
 }
 
-std::string ToText(const xmlChar* text) {
-  return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text));
-}
-
 std::string XPathString(xmlXPathObject* result) {
   switch (result->type) {
     case XPATH_NUMBER:
@@ -58,7 +54,7 @@ std::string XPathString(xmlXPathObject* result) {
     case XPATH_BOOLEAN:
       return result->boolval ? "true" : "false";
     case XPATH_STRING:
-      return ToText(result->stringval);
+      return XmlText(result->stringval);
     case XPATH_NODESET: {
       // The string-value of the first node in document order, worked out
       // here: libxml2 (before 2.11) grows its buffer by each piece of text,
@@ -73,7 +69,7 @@ std::string XPathString(xmlXPathObject* result) {
       std::unique_ptr<xmlChar, FreeXmlString> text(xmlXPathCastToString(result));
       if (!text)
         throw std::bad_alloc();
-      return ToText(text.get());
+      return XmlText(text.get());
     }
   }
 }

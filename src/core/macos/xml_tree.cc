@@ -90,10 +90,6 @@ class ExpansionCounter {
   std::unordered_map<const xmlEntity*, std::size_t> sizes_;
 };
 
-std::string Text(const xmlChar* text) {
-  return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text));
-}
-
 // Appends the text below `first` (and, with `siblings`, the nodes after
 // it) in document order. The entities were checked when the document was
 // read, so their nesting is shallow and free of loops.
@@ -166,10 +162,14 @@ std::string StringValue(xmlNode* node) {
       return value;
     case XML_NAMESPACE_DECL:
       // A namespace node in a node-set is an xmlNs in disguise.
-      return Text(reinterpret_cast<xmlNs*>(node)->href);
+      return XmlText(reinterpret_cast<xmlNs*>(node)->href);
     default:
-      return Text(node->content);
+      return XmlText(node->content);
   }
+}
+
+std::string XmlText(const xmlChar* text) {
+  return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text));
 }
 
 }  // namespace ramdisk

@@ -30,6 +30,9 @@ std::size_t ExpandedTextSize(xmlDoc* document, std::size_t limit);
 // make it expensive.
 std::string StringValue(xmlNode* node);
 
+// A libxml2 string as bytes; empty for null.
+std::string XmlText(const xmlChar* text);
+
 }  // namespace ramdisk
 
 #endif  // RAMDISK_CORE_MACOS_XML_TREE_H_

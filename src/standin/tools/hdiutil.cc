@@ -15,31 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "standin/tools/attach_plist.h"
 #include "standin/tools/standin.h"
 
 namespace {
-
-const char kPlistHead[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist version=\"1.0\">\n"
-    "<dict>\n"
-    "\t<key>system-entities</key>\n"
-    "\t<array>\n"
-    "\t\t<dict>\n"
-    "\t\t\t<key>content-hint</key>\n"
-    "\t\t\t<string></string>\n";
-
-const char kPlistTail[] =
-    "\t\t\t<key>potentially-mountable</key>\n"
-    "\t\t\t<false/>\n"
-    "\t\t\t<key>unmapped-content-hint</key>\n"
-    "\t\t\t<string></string>\n"
-    "\t\t</dict>\n"
-    "\t</array>\n"
-    "</dict>\n"
-    "</plist>\n";
 
 std::string Plist(const std::string& device_path) {
   const char* shape = std::getenv("RAMDISK_STANDIN_ATTACH_OUTPUT");
@@ -50,16 +29,16 @@ std::string Plist(const std::string& device_path) {
     std::ifstream file(kind.substr(5), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
   }
-  if (kind == "malformed")
-    return std::string(kPlistHead) + "\t\t\t<key>dev-entry</key>\n\t\t\t<string>" +
-           device_path + "</strin";
+  if (kind == "malformed") {
+    // Ends inside the closing tag of the device entry.
+    std::string entry = standin::DevEntry(device_path);
+    return standin::kAttachPlistHead + entry.substr(0, entry.size() - 4);
+  }
   if (kind == "nodevice")
-    return std::string(kPlistHead) + kPlistTail;
+    return std::string(standin::kAttachPlistHead) + standin::kAttachPlistTail;
   if (kind == "emptydevice")
-    return std::string(kPlistHead) +
-           "\t\t\t<key>dev-entry</key>\n\t\t\t<string></string>\n" + kPlistTail;
-  return std::string(kPlistHead) + "\t\t\t<key>dev-entry</key>\n\t\t\t<string>" +
-         device_path + "</string>\n" + kPlistTail;
+    return standin::AttachPlist("");
+  return standin::AttachPlist(device_path);
 }
 
 bool ParseSectors(const std::string& url, unsigned long long& sectors) {
