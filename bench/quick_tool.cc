@@ -59,9 +59,9 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     if (strcmp(argv[i], "-plist") == 0) {
       {
-      const std::string plist = standin::AttachPlist("/dev/disk4");
-      WriteAll(STDOUT_FILENO, plist.data(), plist.size());
-    }
+        const std::string plist = standin::AttachPlist("/dev/disk4");
+        WriteAll(STDOUT_FILENO, plist.data(), plist.size());
+      }
       return 0;
     }
   }

@@ -35,8 +35,7 @@ std::ostream& operator<<(std::ostream& os, const FormatCase& c) {
   return os << c.size_switch << " " << (c.fs_switch ? c.fs_switch : "(no -fs)");
 }
 
-class AddFormatTest : public EndToEndTest,
-                      public ::testing::WithParamInterface<FormatCase> {};
+class AddFormatTest : public EndToEndTest, public ::testing::WithParamInterface<FormatCase> {};
 
 // Size / 512 sectors are attached, then formatted by the file system's verb.
 TEST_P(AddFormatTest, AttachesFormatsAndReportsTheMountPoint) {
@@ -44,28 +43,27 @@ TEST_P(AddFormatTest, AttachesFormatsAndReportsTheMountPoint) {
   if (GetParam().fs_switch)
     args.push_back(GetParam().fs_switch);
   ProcessResult result = Run(args);
-  EXPECT_EQ(result.out,
-            std::string(kCreating) + "Created memory volume /Volumes/scratch\n");
+  EXPECT_EQ(result.out, std::string(kCreating) + "Created memory volume /Volumes/scratch\n");
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(ToolRuns(), (Lines{std::string("hdiutil\tattach\t-plist\t-nomount\tram://") +
-                                   GetParam().sectors,
-                               GetParam().format_run}));
+  EXPECT_EQ(ToolRuns(),
+            (Lines{std::string("hdiutil\tattach\t-plist\t-nomount\tram://") + GetParam().sectors,
+                   GetParam().format_run}));
   EXPECT_TRUE(IsDirectory("/Volumes/scratch"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     FileSystems, AddFormatTest,
-    ::testing::Values(
-        FormatCase{"-size:1g", nullptr, "2097152", "diskutil\tapfs\tcreate\t/dev/disk4\tscratch"},
-        FormatCase{"-SIZE:$10M", "-fs:APFS", "32768",
-                   "diskutil\tapfs\tcreate\t/dev/disk4\tscratch"},
-        FormatCase{"-size:1000", "-FS:hfs+", "1",
-                   "diskutil\tquiet\terasevolume\tHFS+\tscratch\t/dev/disk4"},
-        FormatCase{"-size:17179869183G", "-fs:ExFat", "36028797016866816",
-                   "diskutil\tquiet\terasevolume\texFAT\tscratch\t/dev/disk4"},
-        FormatCase{"-size:1g", "-fs:fat32", "2097152",
-                   "diskutil\tquiet\terasevolume\tFAT32\tscratch\t/dev/disk4"}));
+    ::testing::Values(FormatCase{"-size:1g", nullptr, "2097152",
+                                 "diskutil\tapfs\tcreate\t/dev/disk4\tscratch"},
+                      FormatCase{"-SIZE:$10M", "-fs:APFS", "32768",
+                                 "diskutil\tapfs\tcreate\t/dev/disk4\tscratch"},
+                      FormatCase{"-size:1000", "-FS:hfs+", "1",
+                                 "diskutil\tquiet\terasevolume\tHFS+\tscratch\t/dev/disk4"},
+                      FormatCase{"-size:17179869183G", "-fs:ExFat", "36028797016866816",
+                                 "diskutil\tquiet\terasevolume\texFAT\tscratch\t/dev/disk4"},
+                      FormatCase{"-size:1g", "-fs:fat32", "2097152",
+                                 "diskutil\tquiet\terasevolume\tFAT32\tscratch\t/dev/disk4"}));
 
 struct InputErrorCase {
   std::vector<std::string> args;
@@ -116,8 +114,8 @@ TEST_F(AddTest, OnlyADirectoryTakesTheName) {
   ASSERT_EQ(::symlink("/Volumes/file", "/Volumes/filelink"), 0);
   for (const char* name : {"taken", "linked"}) {
     ProcessResult result = Run({std::string("-add:") + name});
-    EXPECT_EQ(result.out, std::string("General error: Mount point ") + name +
-                              " is already in use\n");
+    EXPECT_EQ(result.out,
+              std::string("General error: Mount point ") + name + " is already in use\n");
     EXPECT_EQ(result.exit_code, 2);
   }
   EXPECT_EQ(ToolRuns(), Lines{});
@@ -128,33 +126,30 @@ TEST_F(AddTest, OnlyADirectoryTakesTheName) {
 }
 
 TEST_F(AddTest, SwitchOrderAndUnknownArgumentsDoNotMatter) {
-  ProcessResult result =
-      Run({"-fs:exfat", "-colour:red", "-size:100m", "extra", "-add:ramdisk1"});
+  ProcessResult result = Run({"-fs:exfat", "-colour:red", "-size:100m", "extra", "-add:ramdisk1"});
   EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(ToolRuns(),
-            (Lines{"hdiutil\tattach\t-plist\t-nomount\tram://204800",
-                   "diskutil\tquiet\terasevolume\texFAT\tramdisk1\t/dev/disk4"}));
+  EXPECT_EQ(ToolRuns(), (Lines{"hdiutil\tattach\t-plist\t-nomount\tram://204800",
+                               "diskutil\tquiet\terasevolume\texFAT\tramdisk1\t/dev/disk4"}));
 }
 
 TEST_F(AddTest, FailedFormatIsUndoneAndReported) {
-  ProcessResult result = Run({"-add:x", "-size:1g", "-fs:hfs+"},
-                             {"RAMDISK_STANDIN_FAIL_ERASEVOLUME=1:Error: -69888: "
-                              "Couldn't unmount disk\nsecond line"});
-  EXPECT_EQ(result.out, std::string(kCreating) +
-                            "General error: Error: -69888: Couldn't unmount disk\n");
+  ProcessResult result =
+      Run({"-add:x", "-size:1g", "-fs:hfs+"}, {"RAMDISK_STANDIN_FAIL_ERASEVOLUME=1:Error: -69888: "
+                                               "Couldn't unmount disk\nsecond line"});
+  EXPECT_EQ(result.out,
+            std::string(kCreating) + "General error: Error: -69888: Couldn't unmount disk\n");
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.exit_code, 2);
-  EXPECT_EQ(ToolRuns(), (Lines{kAttach1G,
-                               "diskutil\tquiet\terasevolume\tHFS+\tx\t/dev/disk4",
+  EXPECT_EQ(ToolRuns(), (Lines{kAttach1G, "diskutil\tquiet\terasevolume\tHFS+\tx\t/dev/disk4",
                                "hdiutil\tdetach\t/dev/disk4"}));
   EXPECT_EQ(AttachedDevices(), 0);
 }
 
 TEST_F(AddTest, FailedUndoReportsTheDetachError) {
-  ProcessResult result = Run(
-      {"-add:x", "-size:1g"},
-      {"RAMDISK_STANDIN_FAIL_APFS=1:Error: -69888: Couldn't unmount disk",
-       "RAMDISK_STANDIN_FAIL_DETACH=16:hdiutil: couldn't unmount \"disk4\" - Resource busy"});
+  ProcessResult result =
+      Run({"-add:x", "-size:1g"},
+          {"RAMDISK_STANDIN_FAIL_APFS=1:Error: -69888: Couldn't unmount disk",
+           "RAMDISK_STANDIN_FAIL_DETACH=16:hdiutil: couldn't unmount \"disk4\" - Resource busy"});
   EXPECT_EQ(result.out, std::string(kCreating) +
                             "General error: hdiutil: couldn't unmount \"disk4\" - "
                             "Resource busy\n");
@@ -196,8 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(AddTest, ZeroSectorsFailAsTheImageToolSays) {
   ProcessResult result = Run({"-add:x", "-size:511"});
-  EXPECT_EQ(result.out, std::string(kCreating) +
-                            "General error: hdiutil: attach failed - Invalid argument\n");
+  EXPECT_EQ(result.out,
+            std::string(kCreating) + "General error: hdiutil: attach failed - Invalid argument\n");
   EXPECT_EQ(result.exit_code, 2);
 }
 

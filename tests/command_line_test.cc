@@ -33,7 +33,8 @@ TEST_P(SwitchValueTest, FindsNameAndValue) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SwitchValueTest,
     ::testing::Values(
-        ValueCase{{"-size:100m"}, "size", true, "100m"}, ValueCase{{"-SIZE:100m"}, "size", true, "100m"},
+        ValueCase{{"-size:100m"}, "size", true, "100m"},
+        ValueCase{{"-SIZE:100m"}, "size", true, "100m"},
         ValueCase{{"-size100m"}, "size", true, "100m"}, ValueCase{{"-size"}, "size", true, ""},
         ValueCase{{"-size:"}, "size", true, ""}, ValueCase{{"-size::5"}, "size", true, ":5"},
         ValueCase{{"-sizes:1"}, "size", true, "s:1"}, ValueCase{{"-siz:1"}, "size", false, ""},
@@ -41,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{{"size:1"}, "size", false, ""}, ValueCase{{"-size", "100m"}, "size", true, ""},
         ValueCase{{"-size:1g", "-size:2g"}, "size", true, "1g"},
         ValueCase{{"", "-", "-size:3"}, "size", true, "3"}, ValueCase{{"", "-"}, "add", false, ""},
-        ValueCase{{"-addx"}, "add", true, "x"}, ValueCase{{"-delete:disk1"}, "del", true, "ete:disk1"},
+        ValueCase{{"-addx"}, "add", true, "x"},
+        ValueCase{{"-delete:disk1"}, "del", true, "ete:disk1"},
         ValueCase{{"-FS:APFS"}, "fs", true, "APFS"}, ValueCase{{"-fs:a: b"}, "fs", true, "a: b"},
         ValueCase{{"-\xc3\xa9size:1"}, "size", false, ""}));
 

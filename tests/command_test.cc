@@ -108,20 +108,23 @@ TEST_P(RunTest, JudgesTheStatusAndReportsTheFirstLineOfStandardError) {
   EXPECT_EQ(command.statuses, std::vector<int>{status});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, RunTest,
-    ::testing::Values(Run{{"in"}, 0, std::nullopt},
-                      Run{{"e:warning\n", "x:7"}, 7, std::nullopt},
-                      Run{{"e:first\nsecond\n", "x:1"}, 1, "first"},
-                      Run{{"e:first\rsecond", "x:1"}, 1, "first"},
-                      Run{{"e:first\r\nsecond\r\n", "x:255"}, 255, "first"},
-                      Run{{"e:\xEF\xBB\xBF" "first\nsecond", "x:1"}, 1, "first"},
-                      Run{{"e:\xEF\xBB", "e:\xBFsplit\n", "x:1"}, 1, "split"},
-                      Run{{"e:no line end", "x:1"}, 1, "no line end"},
-                      Run{{"e:\nsecond\n", "x:1"}, 1, ""},
-                      Run{{"o:out\n", "x:3"}, 3, ""},
-                      Run{{"o:<r/>", "-plist", "e:err\n", "x:1"}, 1, "err"},
-                      Run{{"e:killed\n", "k:9"}, -9, "killed"}));
+INSTANTIATE_TEST_SUITE_P(Table, RunTest,
+                         ::testing::Values(Run{{"in"}, 0, std::nullopt},
+                                           Run{{"e:warning\n", "x:7"}, 7, std::nullopt},
+                                           Run{{"e:first\nsecond\n", "x:1"}, 1, "first"},
+                                           Run{{"e:first\rsecond", "x:1"}, 1, "first"},
+                                           Run{{"e:first\r\nsecond\r\n", "x:255"}, 255, "first"},
+                                           Run{{"e:\xEF\xBB\xBF"
+                                                "first\nsecond",
+                                                "x:1"},
+                                               1,
+                                               "first"},
+                                           Run{{"e:\xEF\xBB", "e:\xBFsplit\n", "x:1"}, 1, "split"},
+                                           Run{{"e:no line end", "x:1"}, 1, "no line end"},
+                                           Run{{"e:\nsecond\n", "x:1"}, 1, ""},
+                                           Run{{"o:out\n", "x:3"}, 3, ""},
+                                           Run{{"o:<r/>", "-plist", "e:err\n", "x:1"}, 1, "err"},
+                                           Run{{"e:killed\n", "k:9"}, -9, "killed"}));
 
 TEST_F(CommandTest, FileThatCannotBeExecutedExits127) {
   for (const std::string& path : {Write("plain", "#!/bin/sh\necho hi >&2\n", 0644),
@@ -168,8 +171,7 @@ TEST_P(ResolveTest, RunsTheFileFoundWithTheArgumentsAsGiven) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ResolveTest,
-    ::testing::Values(Resolve{"tool", "../b", "cwd/tool"},
-                      Resolve{"x", "../a:../b", "a/x"},
+    ::testing::Values(Resolve{"tool", "../b", "cwd/tool"}, Resolve{"x", "../a:../b", "a/x"},
                       // argv[0] is the name as given, not the file found.
                       Resolve{"child", "../b", "child|argv||two words|-x \"y\"|*|$HOME|x:1|"},
                       Resolve{"dir", "../a:../b", "b/dir"},
@@ -266,8 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FindCase{kAttachPlist, kDeviceQuery, true, "/dev/disk4"},
         // True exactly for non-empty text.
-        FindCase{kTwoStrings, "/r/s", false, ""},
-        FindCase{kTwoStrings, "/r/s[2]", true, "later"},
+        FindCase{kTwoStrings, "/r/s", false, ""}, FindCase{kTwoStrings, "/r/s[2]", true, "later"},
         FindCase{kTwoStrings, "/r/none", false, ""},
         FindCase{kTwoStrings, "count(/r/s) = 2", true, "true"},
         FindCase{kTwoStrings, "count(/r/s) = 3", true, "false"},
@@ -277,16 +278,13 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{kPlist, "concat(dict/u, dict/v)", true, " x  "},
         // The root element is the context; a node-set gives its first node
         // in document order.
-        FindCase{kPlist, "@version", true, "1.0"},
-        FindCase{kPlist, "/plist/dict/key", true, "k"},
+        FindCase{kPlist, "@version", true, "1.0"}, FindCase{kPlist, "/plist/dict/key", true, "k"},
         FindCase{kPlist, "dict/key[2]/preceding-sibling::*", true, "k"},
         FindCase{kPlist, "dict/string[preceding-sibling::key[1]='dev-entry']", true, "abc"},
         FindCase{kPlist, "//comment()", true, "note"},
         FindCase{kEntities, "/r", true, "/dev/disk4disk"},
-        FindCase{kEntities, "/r/@a", true, "/dev/disk4"},
-        FindCase{kPlist, "-0", true, "0"},
-        FindCase{kPlist, "-1 div 0", true, "-Infinity"},
-        FindCase{kPlist, "0 div 0", true, "NaN"},
+        FindCase{kEntities, "/r/@a", true, "/dev/disk4"}, FindCase{kPlist, "-0", true, "0"},
+        FindCase{kPlist, "-1 div 0", true, "-Infinity"}, FindCase{kPlist, "0 div 0", true, "NaN"},
         FindCase{kPlist, "0.1 + 0.2", true, "0.30000000000000004"},
         FindCase{kPlist, "1000000 * 1000000 * 1000000 * 1000", true, "1000000000000000000000"}));
 
@@ -331,25 +329,24 @@ class ReadErrorTest : public CommandTest, public ::testing::WithParamInterface<R
 TEST_P(ReadErrorTest, NamesLinePositionAndReason) {
   const std::string& expected = GetParam().message;
   TCommand command(kChild);
-  const std::string message =
-      Fails<EXMLReadError>(command, {"o:" + GetParam().output, "-plist"});
+  const std::string message = Fails<EXMLReadError>(command, {"o:" + GetParam().output, "-plist"});
   EXPECT_EQ(expected.back() == ' ' ? message.substr(0, expected.size()) : message, expected);
   EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ReadErrorTest,
-    ::testing::Values(
-        ReadError{"", "In 'stream:' (line 1 pos 1): Root element is missing"},
-        ReadError{"<?xml version=\"1.0\"?>\n<!-- no root -->\n",
-                  "In 'stream:' (line 3 pos 1): Root element is missing"},
-        ReadError{"\xEF\xBB\xBF<!DOCTYPE plist>",
-                  "In 'stream:' (line 1 pos 17): Root element is missing"},
-        ReadError{"<a>\n\n</b>", "In 'stream:' (line 3 pos 5): "},
-        ReadError{"<a>\xff</a>", "In 'stream:' (line 1 pos 4): "},
-        // 100 MB from 6 KB, which libxml2 itself lets through.
-        ReadError{EntityDocument(1000, 1000, 100),
-                  "In 'stream:': Entity references expand to more than 16777216 bytes"}));
+    ::testing::Values(ReadError{"", "In 'stream:' (line 1 pos 1): Root element is missing"},
+                      ReadError{"<?xml version=\"1.0\"?>\n<!-- no root -->\n",
+                                "In 'stream:' (line 3 pos 1): Root element is missing"},
+                      ReadError{"\xEF\xBB\xBF<!DOCTYPE plist>",
+                                "In 'stream:' (line 1 pos 17): Root element is missing"},
+                      ReadError{"<a>\n\n</b>", "In 'stream:' (line 3 pos 5): "},
+                      ReadError{"<a>\xff</a>", "In 'stream:' (line 1 pos 4): "},
+                      // 100 MB from 6 KB, which libxml2 itself lets through.
+                      ReadError{
+                          EntityDocument(1000, 1000, 100),
+                          "In 'stream:': Entity references expand to more than 16777216 bytes"}));
 
 // libxml2 before 2.11 grows the buffer of a string-value by each piece it
 // appends; where realloc copies (as under AddressSanitizer), comparing an

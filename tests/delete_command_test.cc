@@ -70,11 +70,12 @@ TEST_F(DeleteTest, NoVolumeDirectoryIsReportedWithoutToolRun) {
 
 TEST_F(DeleteTest, FailedDetachLeavesTheProgressLine) {
   AddVolume("x");
-  ProcessResult result = Run(
-      {"-del:x"},
-      {"RAMDISK_STANDIN_FAIL_DETACH=16:hdiutil: couldn't unmount \"disk4\" - Resource busy"});
-  EXPECT_EQ(result.out, "Removing memory volume...\nGeneral error: hdiutil: couldn't "
-                        "unmount \"disk4\" - Resource busy\n");
+  ProcessResult result =
+      Run({"-del:x"},
+          {"RAMDISK_STANDIN_FAIL_DETACH=16:hdiutil: couldn't unmount \"disk4\" - Resource busy"});
+  EXPECT_EQ(result.out,
+            "Removing memory volume...\nGeneral error: hdiutil: couldn't "
+            "unmount \"disk4\" - Resource busy\n");
   EXPECT_EQ(result.exit_code, 2);
   EXPECT_EQ(RunsSinceAdd(), Lines{"hdiutil\tdetach\t/Volumes/x"});
 }

@@ -29,8 +29,7 @@ TEST_F(DiskNotifyTest, WithoutSessionIsInert) {
   standin::FailNextSessionCreate();
   auto notify = std::make_unique<TDiskNotify>();
   EXPECT_EQ(notify->Session(), nullptr);
-  EXPECT_EQ(CallLog(),
-            (Calls{{"DASessionCreate", {"kCFAllocatorDefault"}, "NULL"}}));
+  EXPECT_EQ(CallLog(), (Calls{{"DASessionCreate", {"kCFAllocatorDefault"}, "NULL"}}));
   standin::ClearCallLog();
   notify.reset();
   EXPECT_EQ(CallLog(), Calls{});
@@ -41,28 +40,23 @@ TEST_F(DiskNotifyTest, CallsInOrder) {
   const Calls created = CallLog();
   const std::string loop = Describe(CFRunLoopGetCurrent());
   const std::string context = Describe(notify.get());
-  const std::string disappeared =
-      Describe(reinterpret_cast<const void*>(&DiskDisappearedCallback));
+  const std::string disappeared = Describe(reinterpret_cast<const void*>(&DiskDisappearedCallback));
   const std::string changed =
       Describe(reinterpret_cast<const void*>(&DiskDescriptionChangedCallback));
   const char kMatch[] = "kDADiskDescriptionMatchVolumeMountable";
-  EXPECT_EQ(created,
-            (Calls{{"DASessionCreate", {"kCFAllocatorDefault"}, "session-1"},
-                   {"DARegisterDiskDisappearedCallback",
-                    {"session-1", kMatch, disappeared, context}},
-                   {"DARegisterDiskDescriptionChangedCallback",
-                    {"session-1", kMatch, "kDADiskDescriptionWatchVolumeName",
-                     changed, context}},
-                   {"CFRunLoopGetCurrent", {}, loop},
-                   {"DASessionScheduleWithRunLoop",
-                    {"session-1", loop, "kCFRunLoopDefaultMode"}}}));
+  EXPECT_EQ(
+      created,
+      (Calls{{"DASessionCreate", {"kCFAllocatorDefault"}, "session-1"},
+             {"DARegisterDiskDisappearedCallback", {"session-1", kMatch, disappeared, context}},
+             {"DARegisterDiskDescriptionChangedCallback",
+              {"session-1", kMatch, "kDADiskDescriptionWatchVolumeName", changed, context}},
+             {"CFRunLoopGetCurrent", {}, loop},
+             {"DASessionScheduleWithRunLoop", {"session-1", loop, "kCFRunLoopDefaultMode"}}}));
   standin::ClearCallLog();
   notify.reset();
-  EXPECT_EQ(
-      CallLog(),
-      (Calls{{"DAUnregisterCallback", {"session-1", disappeared, context}},
-             {"DAUnregisterCallback", {"session-1", changed, context}},
-             {"CFRelease", {"session-1"}}}));
+  EXPECT_EQ(CallLog(), (Calls{{"DAUnregisterCallback", {"session-1", disappeared, context}},
+                              {"DAUnregisterCallback", {"session-1", changed, context}},
+                              {"CFRelease", {"session-1"}}}));
 }
 
 TEST_F(DiskNotifyTest, BothEventsCallTheOneHandler) {
@@ -81,15 +75,13 @@ TEST_F(DiskNotifyTest, BothEventsCallTheOneHandler) {
 // A run of the program: its output and its platform calls (each cut to
 // "<Function>") in the order in which they happened.
 std::string Transcript(const std::vector<std::string>& args) {
-  const std::string path =
-      ::testing::TempDir() + "ramdisk-calls-" + std::to_string(::getpid());
+  const std::string path = ::testing::TempDir() + "ramdisk-calls-" + std::to_string(::getpid());
   ::unlink(path.c_str());
   testing::ProcessOptions options;
   options.stdout_path = path;
   options.stdout_append = true;
   options.environment = {std::string(standin::kCallLogVariable) + "=" + path};
-  testing::ProcessResult result =
-      testing::RunProcess(RAMDISK_BINARY, args, options);
+  testing::ProcessResult result = testing::RunProcess(RAMDISK_BINARY, args, options);
   std::ifstream in(path);
   std::string text = result.err;
   for (std::string line; std::getline(in, line);) {
@@ -107,8 +99,7 @@ TEST(ProgramNotifierTest, SessionSpansTheMainBlock) {
       "<DASessionCreate>\n<DARegisterDiskDisappearedCallback>\n"
       "<DARegisterDiskDescriptionChangedCallback>\n"
       "<CFRunLoopGetCurrent>\n<DASessionScheduleWithRunLoop>\n";
-  const std::string released =
-      "<DAUnregisterCallback>\n<DAUnregisterCallback>\n<CFRelease>\n";
+  const std::string released = "<DAUnregisterCallback>\n<DAUnregisterCallback>\n<CFRelease>\n";
   const std::vector<std::string> runs[] = {{}, {"foo"}};
   for (const std::vector<std::string>& args : runs) {
     std::string out = testing::RunProcess(RAMDISK_BINARY, args).out;

@@ -45,9 +45,15 @@ TEST_F(HostileInputTest, LocalDtdAndExternalEntityAreNeverRead) {
   std::string secret = Bait("secret", "/dev/disk4");
   ProcessResult result = AddWithAttachOutput(
       "<?xml version=\"1.0\"?>\n"
-      "<!DOCTYPE plist SYSTEM \"file://" + dtd + "\" [\n"
-      "  <!ENTITY secret SYSTEM \"file://" + secret + "\">\n"
-      "  <!ENTITY % remote SYSTEM \"file://" + dtd + "\"> %remote;\n]>\n"
+      "<!DOCTYPE plist SYSTEM \"file://" +
+      dtd +
+      "\" [\n"
+      "  <!ENTITY secret SYSTEM \"file://" +
+      secret +
+      "\">\n"
+      "  <!ENTITY % remote SYSTEM \"file://" +
+      dtd +
+      "\"> %remote;\n]>\n"
       "<plist><dict><key>system-entities</key><array><dict>"
       "<key>dev-entry</key><string>&secret;</string>"
       "</dict></array></dict></plist>\n");
@@ -66,8 +72,9 @@ TEST_F(HostileInputTest, EntityExpansionBombEndsInAnOrderlyError) {
       doc += "&a" + std::to_string(i - 1) + ";";
     doc += "\">\n";
   }
-  doc += "]>\n<plist><dict><key>system-entities</key><array><dict><key>dev-entry</key>"
-         "<string>&a12;</string></dict></array></dict></plist>\n";
+  doc +=
+      "]>\n<plist><dict><key>system-entities</key><array><dict><key>dev-entry</key>"
+      "<string>&a12;</string></dict></array></dict></plist>\n";
   ProcessResult result = AddWithAttachOutput(doc);
   EXPECT_EQ(result.out.rfind(std::string(kCreating) + "General error: In 'stream:'", 0), 0u)
       << result.out;
@@ -83,8 +90,8 @@ TEST_F(HostileInputTest, HugeStandardErrorKeepsFirstLineAndBoundedMemory) {
   ProcessResult quiet = Run({"-add:x", "-size:1g"}, {failure});
   ProcessResult noisy =
       Run({"-add:x", "-size:1g"}, {failure, "RAMDISK_STANDIN_NOISE_BYTES=268435456"});
-  EXPECT_EQ(noisy.out, std::string(kCreating) +
-                           "General error: hdiutil: attach failed - Resource busy\n");
+  EXPECT_EQ(noisy.out,
+            std::string(kCreating) + "General error: hdiutil: attach failed - Resource busy\n");
   EXPECT_EQ(noisy.exit_code, 2);
   EXPECT_LT(noisy.max_rss_kb, quiet.max_rss_kb * 3 / 2) << "quiet run: " << quiet.max_rss_kb;
 }
@@ -96,8 +103,7 @@ struct NameCase {
 
 std::ostream& operator<<(std::ostream& os, const NameCase& c) { return os << c.logged; }
 
-class HostileNameTest : public EndToEndTest,
-                        public ::testing::WithParamInterface<NameCase> {};
+class HostileNameTest : public EndToEndTest, public ::testing::WithParamInterface<NameCase> {};
 
 // Each name is one argument, byte for byte: no shell ever sees it.
 TEST_P(HostileNameTest, ReachesTheToolsAsOneUnchangedArgument) {
@@ -107,24 +113,26 @@ TEST_P(HostileNameTest, ReachesTheToolsAsOneUnchangedArgument) {
   ProcessResult deleted = Run({"-del:" + name});
   EXPECT_EQ(deleted.exit_code, 0) << deleted.out;
   std::string logged = GetParam().logged;
-  EXPECT_EQ(ToolRuns(),
-            (Lines{"hdiutil\tattach\t-plist\t-nomount\tram://2048",
-                   "diskutil\tquiet\terasevolume\tHFS+\t" + logged + "\t/dev/disk4",
-                   "hdiutil\tdetach\t/Volumes/" + logged}));
+  EXPECT_EQ(ToolRuns(), (Lines{"hdiutil\tattach\t-plist\t-nomount\tram://2048",
+                               "diskutil\tquiet\terasevolume\tHFS+\t" + logged + "\t/dev/disk4",
+                               "hdiutil\tdetach\t/Volumes/" + logged}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, HostileNameTest,
-    ::testing::Values(NameCase{"$(touch pwned)", "$(touch pwned)"},
-                      NameCase{"`id`;rm -rf ~ &", "`id`;rm -rf ~ &"},
-                      NameCase{"it's \"quoted\"", "it's \"quoted\""},
-                      NameCase{"a\nb\tc\\d", "a\\nb\\tc\\\\d"},
-                      NameCase{"*?[x] | > <", "*?[x] | > <"},
-                      NameCase{"-force", "-force"},
-                      NameCase{"\xc3\xa9t\xc3\xa9 \xe2\x98\x83 \xff", "\xc3\xa9t\xc3\xa9 \xe2\x98\x83 \xff"}));
+INSTANTIATE_TEST_SUITE_P(Names, HostileNameTest,
+                         ::testing::Values(NameCase{"$(touch pwned)", "$(touch pwned)"},
+                                           NameCase{"`id`;rm -rf ~ &", "`id`;rm -rf ~ &"},
+                                           NameCase{"it's \"quoted\"", "it's \"quoted\""},
+                                           NameCase{"a\nb\tc\\d", "a\\nb\\tc\\\\d"},
+                                           NameCase{"*?[x] | > <", "*?[x] | > <"},
+                                           NameCase{"-force", "-force"},
+                                           NameCase{"\xc3\xa9t\xc3\xa9 \xe2\x98\x83 \xff",
+                                                    "\xc3\xa9t\xc3\xa9 \xe2\x98\x83 \xff"}));
 
 TEST(HostileRefusalTest, SeparatorsAndMetacharactersInSizesAreRefused) {
-  struct { std::vector<std::string> args; const char* out; } cases[] = {
+  struct {
+    std::vector<std::string> args;
+    const char* out;
+  } cases[] = {
       {{"-add:../etc", "-size:1m"}, "General error: Invalid mount point string: ../etc\n"},
       {{"-add:x", "-size:$(echo 1)g"}, "General error: Incorrect size specified\n"},
       {{"-add:x", "-size:1\ng"}, "General error: Incorrect size specified\n"},

@@ -39,14 +39,14 @@ TEST_P(GetMountPointTest, AcceptsOrRefuses) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, GetMountPointTest,
-    ::testing::Values(NameCase{" my disk ", nullptr}, NameCase{"...", nullptr},
-                      NameCase{".hidden", nullptr}, NameCase{"\xc3\xa9t\xc3\xa9", nullptr},
-                      NameCase{"", "No mount point given"},
-                      NameCase{"x:y", "Invalid mount point string: x:y"},
-                      NameCase{"/", "Invalid mount point string: /"},
-                      NameCase{".", "Invalid mount point string: ."}));
+INSTANTIATE_TEST_SUITE_P(Table, GetMountPointTest,
+                         ::testing::Values(NameCase{" my disk ", nullptr}, NameCase{"...", nullptr},
+                                           NameCase{".hidden", nullptr},
+                                           NameCase{"\xc3\xa9t\xc3\xa9", nullptr},
+                                           NameCase{"", "No mount point given"},
+                                           NameCase{"x:y", "Invalid mount point string: x:y"},
+                                           NameCase{"/", "Invalid mount point string: /"},
+                                           NameCase{".", "Invalid mount point string: ."}));
 
 struct RunCase {
   std::vector<std::string> args;
@@ -79,12 +79,10 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{{"-add"}, "General error: No mount point given\n"},
         RunCase{{"-del:"}, "General error: No mount point given\n"},
         RunCase{{"-add:a/b"}, "General error: Invalid mount point string: a/b\n"},
-        RunCase{{"-delete:disk1"},
-                "General error: Invalid mount point string: ete:disk1\n"},
+        RunCase{{"-delete:disk1"}, "General error: Invalid mount point string: ete:disk1\n"},
         RunCase{{"-add:.."}, "General error: Invalid mount point string: ..\n"},
         // "add" is looked for first, so its error wins over a valid delete.
-        RunCase{{"-del:disk1", "-ADD:a/b"},
-                "General error: Invalid mount point string: a/b\n"}));
+        RunCase{{"-del:disk1", "-ADD:a/b"}, "General error: Invalid mount point string: a/b\n"}));
 
 TEST(ProgramTest, ErrorOnUnwritableOutputStillExitsTwo) {
   ProcessOptions options;

@@ -26,19 +26,26 @@ TEST_P(InvocationNameTest, Derives) {
   EXPECT_EQ(InvocationName(GetParam().argv0), GetParam().name);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, InvocationNameTest,
-    ::testing::ValuesIn(std::vector<NameCase>{
-        {"/opt/tools/Disk.Tool", "disk"}, {"MixedCase", "mixedcase"},
-        {"dir.d/tool", "tool"}, {".tool", ".tool"}, {"dir/.tool", ".tool"},
-        {"x.y.z", "x.y"}, {"a\\B.exe", "b"}, {"", ""}, {"tool.", "tool"},
-        {"..", "."}, {"/bin/R\xc3\x89SUM\xc3\x89.Bin", "r\xc3\x89sum\xc3\x89"},
-        // Only the first 255 bytes count: the dot and the directory beyond
-        // them are never seen.
-        {std::string(250, 'A') + ".abcd/x.y", std::string(250, 'a')}}));
+INSTANTIATE_TEST_SUITE_P(Table, InvocationNameTest,
+                         ::testing::ValuesIn(std::vector<NameCase>{
+                             {"/opt/tools/Disk.Tool", "disk"},
+                             {"MixedCase", "mixedcase"},
+                             {"dir.d/tool", "tool"},
+                             {".tool", ".tool"},
+                             {"dir/.tool", ".tool"},
+                             {"x.y.z", "x.y"},
+                             {"a\\B.exe", "b"},
+                             {"", ""},
+                             {"tool.", "tool"},
+                             {"..", "."},
+                             {"/bin/R\xc3\x89SUM\xc3\x89.Bin", "r\xc3\x89sum\xc3\x89"},
+                             // Only the first 255 bytes count: the dot and the directory beyond
+                             // them are never seen.
+                             {std::string(250, 'A') + ".abcd/x.y", std::string(250, 'a')}}));
 
 const char kUsageForDisk[] =
-    "RAM Disk Console " RAMDISK_EXPECTED_PRODUCT_VERSION "\n"
+    "RAM Disk Console " RAMDISK_EXPECTED_PRODUCT_VERSION
+    "\n"
     "\n"
     "Syntax: \n"
     " disk -add:mountpoint -param:value,...\n"
@@ -72,8 +79,7 @@ std::string RunAsDisk(const char* program, const char* stdout_path) {
 }
 
 TEST(UsageTest, Runs) {
-  EXPECT_EQ(RunAsDisk(RAMDISK_BINARY, ""),
-            kUsageForDisk + std::string("exit 0"));
+  EXPECT_EQ(RunAsDisk(RAMDISK_BINARY, ""), kUsageForDisk + std::string("exit 0"));
   EXPECT_EQ(RunAsDisk(RAMDISK_WITHOUT_VERSION_BINARY, ""),
             "RAM DiskGeneral error: Resource \"1\" not found\nexit 2");
   // The text outgrows the output buffer, so writing fails mid-run.

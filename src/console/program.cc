@@ -56,9 +56,7 @@ void ReportUnhandled(const char* message) noexcept {
   WriteToStandardError("\n");
 }
 
-void ReportError(const std::string& message) {
-  StdOut().WriteLine("General error: " + message);
-}
+void ReportError(const std::string& message) { StdOut().WriteLine("General error: " + message); }
 
 void RunCommand() {
   if (ParamCount() <= 0) {
@@ -83,10 +81,9 @@ std::string GetMountPoint(const std::string& command_value) {
   if (command_value.empty())
     throw EInputError("No mount point given");
   // "." and ".." would put the mount point at /Volumes itself or at "/".
-  if (command_value.find_first_of("/:") != std::string::npos ||
-      command_value == "." || command_value == "..")
-    throw EInputError(
-        FormatMessage("Invalid mount point string: %s", command_value));
+  if (command_value.find_first_of("/:") != std::string::npos || command_value == "." ||
+      command_value == "..")
+    throw EInputError(FormatMessage("Invalid mount point string: %s", command_value));
   return command_value;
 }
 

@@ -14,17 +14,23 @@ constexpr std::string_view::size_type kMaxNumberLength = 255;
 
 std::uint64_t Multiplier(char last) {
   switch (last) {
-    case 'K': case 'k': return std::uint64_t{1} << 10;
-    case 'M': case 'm': return std::uint64_t{1} << 20;
-    case 'G': case 'g': return std::uint64_t{1} << 30;
+    case 'K':
+    case 'k': return std::uint64_t{1} << 10;
+    case 'M':
+    case 'm': return std::uint64_t{1} << 20;
+    case 'G':
+    case 'g': return std::uint64_t{1} << 30;
     default: return 1;
   }
 }
 
 int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
   return 99;
 }
 
@@ -36,9 +42,8 @@ bool ConsumePrefix(std::string_view& text, std::string_view prefix) {
 }
 
 unsigned Base(std::string_view& text) {
-  if (ConsumePrefix(text, "0x") || ConsumePrefix(text, "0X") ||
-      ConsumePrefix(text, "$") || ConsumePrefix(text, "x") ||
-      ConsumePrefix(text, "X"))
+  if (ConsumePrefix(text, "0x") || ConsumePrefix(text, "0X") || ConsumePrefix(text, "$") ||
+      ConsumePrefix(text, "x") || ConsumePrefix(text, "X"))
     return 16;
   if (ConsumePrefix(text, "&"))
     return 8;
@@ -81,8 +86,7 @@ std::uint64_t GetSize(const std::string& value) {
     number_text.remove_suffix(1);
   std::optional<std::uint64_t> number = ParseNumber(number_text);
   // A product beyond 2^64 - 1 would wrap around to some unrelated size.
-  if (!number || *number == 0 ||
-      *number > std::numeric_limits<std::uint64_t>::max() / multiplier)
+  if (!number || *number == 0 || *number > std::numeric_limits<std::uint64_t>::max() / multiplier)
     throw EInputError("Incorrect size specified");
   return *number * multiplier;
 }

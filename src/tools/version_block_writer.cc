@@ -46,8 +46,7 @@ void Append(const VersionNode& node, std::vector<unsigned char>& out) {
   out[begin + 1] = static_cast<unsigned char>(length >> 8);
 }
 
-std::u16string JoinVersion(const std::array<std::uint16_t, 4>& version,
-                           std::size_t parts) {
+std::u16string JoinVersion(const std::array<std::uint16_t, 4>& version, std::size_t parts) {
   std::string text;
   for (std::size_t i = 0; i < parts; ++i) {
     if (i > 0)
@@ -76,8 +75,7 @@ VersionNode TextEntry(std::u16string key, std::u16string_view text) {
   return node;
 }
 
-VersionNode ContainerNode(std::u16string key,
-                          std::vector<VersionNode> children) {
+VersionNode ContainerNode(std::u16string key, std::vector<VersionNode> children) {
   VersionNode node;
   node.key = std::move(key);
   node.type = 1;
@@ -127,8 +125,7 @@ std::vector<unsigned char> BuildVersionBlock(const VersionConfig& config) {
   std::vector<VersionNode> entries;
   entries.push_back(TextEntry(u"CompanyName", Utf16FromUtf8(config.company_name)));
   entries.push_back(TextEntry(u"FileDescription", u"RAM Disk Console"));
-  entries.push_back(
-      TextEntry(u"LegalCopyright", Utf16FromUtf8(config.legal_copyright)));
+  entries.push_back(TextEntry(u"LegalCopyright", Utf16FromUtf8(config.legal_copyright)));
   entries.push_back(TextEntry(u"ProductName", Utf16FromUtf8(config.product_name)));
   entries.push_back(TextEntry(u"ProductVersion", JoinVersion(config.version, 3)));
   entries.push_back(TextEntry(u"Comments", u""));
@@ -137,18 +134,21 @@ std::vector<unsigned char> BuildVersionBlock(const VersionConfig& config) {
   entries.push_back(TextEntry(u"LegalTrademarks", u""));
   entries.push_back(TextEntry(u"OriginalFilename", u""));
 
-  VersionNode strings = ContainerNode(
-      u"StringFileInfo", {ContainerNode(u"040904E4", std::move(entries))});
-  return SerializeVersionNode(RootNode(
-      config.version, {std::move(strings), VarFileInfoNode({{0x0409, 0x04E4}})}));
+  VersionNode strings =
+      ContainerNode(u"StringFileInfo", {ContainerNode(u"040904E4", std::move(entries))});
+  return SerializeVersionNode(
+      RootNode(config.version, {std::move(strings), VarFileInfoNode({{0x0409, 0x04E4}})}));
 }
 
 std::u16string Utf16FromUtf8(std::string_view text) {
   std::u16string out;
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char lead = static_cast<unsigned char>(text[i]);
-    std::size_t extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2
-                                      : lead >= 0xC0   ? 1 : 4;
+    std::size_t extra = lead < 0x80    ? 0
+                        : lead >= 0xF0 ? 3
+                        : lead >= 0xE0 ? 2
+                        : lead >= 0xC0 ? 1
+                                       : 4;
     if (extra == 4 || lead > 0xF4 || text.size() - i <= extra)
       throw std::invalid_argument("text is not UTF-8");
     char32_t c = extra == 0 ? lead : (lead & (0x3F >> extra));

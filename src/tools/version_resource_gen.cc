@@ -24,8 +24,7 @@ std::array<std::uint16_t, 4> ParseVersion(const std::string& text) {
   std::size_t index = 0;
   while (std::getline(parts, part, '.')) {
     if (index == version.size() || part.empty() || part.size() > 5 ||
-        part.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoul(part) > 0xFFFF)
+        part.find_first_not_of("0123456789") != std::string::npos || std::stoul(part) > 0xFFFF)
       throw std::invalid_argument("bad version: " + text);
     version[index++] = static_cast<std::uint16_t>(std::stoul(part));
   }
@@ -47,8 +46,8 @@ std::string TableSource(const std::vector<unsigned char>& block) {
       << block.size() << "] = {";
   static const char kHex[] = "0123456789abcdef";
   for (std::size_t i = 0; i < block.size(); ++i) {
-    out << (i % 12 == 0 ? "\n   " : "") << " 0x" << kHex[block[i] >> 4]
-        << kHex[block[i] & 0xF] << ",";
+    out << (i % 12 == 0 ? "\n   " : "") << " 0x" << kHex[block[i] >> 4] << kHex[block[i] & 0xF]
+        << ",";
   }
   out << "\n};\n"
          "\n"

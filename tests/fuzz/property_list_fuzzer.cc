@@ -20,8 +20,7 @@ void Check(bool holds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
-    ramdisk::XmlDocument document(
-        std::string_view(reinterpret_cast<const char*>(data), size));
+    ramdisk::XmlDocument document(std::string_view(reinterpret_cast<const char*>(data), size));
     std::string device = "stale";
     if (document.Evaluate(ramdisk::kDeviceQuery, device))
       Check(device.size() <= ramdisk::XmlDocument::kMaxExpandedTextBytes);

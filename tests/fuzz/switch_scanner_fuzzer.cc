@@ -44,10 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string value = "stale";
     // A found value is what follows "-", the name and an optional ":".
     Check(ramdisk::FindSwitchValue(args, name, value)
-              ? std::any_of(args.begin(), args.end(), [&](const std::string& arg) {
-                  return arg.size() >= 1 + name.size() + value.size() && arg[0] == '-' &&
-                         arg.compare(arg.size() - value.size(), value.size(), value) == 0;
-                })
+              ? std::any_of(args.begin(), args.end(),
+                            [&](const std::string& arg) {
+                              return arg.size() >= 1 + name.size() + value.size() &&
+                                     arg[0] == '-' &&
+                                     arg.compare(arg.size() - value.size(), value.size(), value) ==
+                                         0;
+                            })
               : value.empty());
     Check(ramdisk::FindSwitchFlag(args, name) ==
           (std::find(args.begin(), args.end(), "-" + name) != args.end()));

@@ -26,8 +26,7 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::string& program,
-                         const std::vector<std::string>& args,
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const ProcessOptions& options) {
   std::vector<std::string> argv_strings;
   argv_strings.push_back(options.argv0.empty() ? program : options.argv0);

@@ -20,15 +20,14 @@ struct ProcessOptions {
 };
 
 struct ProcessResult {
-  int exit_code = -1;    // -1 when a signal ended the child
+  int exit_code = -1;  // -1 when a signal ended the child
   std::string out;
   std::string err;
-  long max_rss_kb = 0;   // the child's peak resident memory
+  long max_rss_kb = 0;  // the child's peak resident memory
 };
 
 // Runs `program` with `args` and waits for it, collecting both streams.
-ProcessResult RunProcess(const std::string& program,
-                         const std::vector<std::string>& args,
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const ProcessOptions& options = {});
 
 // Number of descriptors open in this process.

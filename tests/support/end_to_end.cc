@@ -60,12 +60,10 @@ ProcessResult EndToEndTest::Run(const std::vector<std::string>& args,
                                 const std::vector<std::string>& environment,
                                 ProcessOptions options) {
   const char* path = std::getenv("PATH");
-  options.environment = {
-      std::string("PATH=") + RAMDISK_STANDIN_BIN_DIR + ":" + (path ? path : ""),
-      "RAMDISK_STANDIN_STATE=" + work_dir_ + "/state",
-      "RAMDISK_STANDIN_LOG=" + work_dir_ + "/tools.log"};
-  options.environment.insert(options.environment.end(), environment.begin(),
-                             environment.end());
+  options.environment = {std::string("PATH=") + RAMDISK_STANDIN_BIN_DIR + ":" + (path ? path : ""),
+                         "RAMDISK_STANDIN_STATE=" + work_dir_ + "/state",
+                         "RAMDISK_STANDIN_LOG=" + work_dir_ + "/tools.log"};
+  options.environment.insert(options.environment.end(), environment.begin(), environment.end());
   return RunProcess(RAMDISK_BINARY, args, options);
 }
 

@@ -21,8 +21,7 @@ class EndToEndTest : public ::testing::Test {
   // Runs ramdisk with `args`; `environment` adds "NAME=value" entries, for
   // example the stand-ins' failure injection.
   ProcessResult Run(const std::vector<std::string>& args,
-                    const std::vector<std::string>& environment = {},
-                    ProcessOptions options = {});
+                    const std::vector<std::string>& environment = {}, ProcessOptions options = {});
 
   // The stand-ins' invocations so far, one line each: the argument vector
   // joined by tabs (tab, line feed, carriage return and backslash escaped).

@@ -17,9 +17,7 @@ CommandLine& Recorded() {
   return command_line;
 }
 
-bool IsSwitch(const std::string& argument) {
-  return !argument.empty() && argument[0] == '-';
-}
+bool IsSwitch(const std::string& argument) { return !argument.empty() && argument[0] == '-'; }
 
 }  // namespace
 
@@ -38,8 +36,7 @@ const std::string& ProgramName() { return Recorded().program_name; }
 
 const TStringArray& CommandLineArguments() { return Recorded().arguments; }
 
-bool FindSwitchValue(const TStringArray& args, std::string_view name,
-                     std::string& value) {
+bool FindSwitchValue(const TStringArray& args, std::string_view name, std::string& value) {
   value.clear();
   for (const std::string& argument : args) {
     if (!IsSwitch(argument))

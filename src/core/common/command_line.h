@@ -21,8 +21,7 @@ const TStringArray& CommandLineArguments();
 // dash, at most name.size() of them, must equal `name` ignoring ASCII case.
 // The rest of the first matching argument is the value, without one leading
 // ":". `value` is cleared on entry and stays empty when nothing matches.
-bool FindSwitchValue(const TStringArray& args, std::string_view name,
-                     std::string& value);
+bool FindSwitchValue(const TStringArray& args, std::string_view name, std::string& value);
 
 // Flag form. Matches only an argument that is "-" followed by exactly `name`,
 // letter case included.

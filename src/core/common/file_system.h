@@ -11,8 +11,8 @@ namespace ramdisk {
 enum TFileSystem : std::uint8_t { fsRAW, fsFAT32, fsExFAT, fsHFS, fsAPFS };
 
 // The disk tool's name of each file system, indexed by TFileSystem.
-inline constexpr std::array<std::string_view, 5> FileSystemName = {
-    "RAW", "FAT32", "exFAT", "HFS+", "APFS"};
+inline constexpr std::array<std::string_view, 5> FileSystemName = {"RAW", "FAT32", "exFAT", "HFS+",
+                                                                   "APFS"};
 
 }  // namespace ramdisk
 

@@ -33,8 +33,7 @@ ResourceTable LinkedResources();
 
 // The first entry of `table` with this type and identifier, whatever its
 // language; nullptr when there is none.
-const ResourceEntry* FindResource(const ResourceTable& table,
-                                  std::uint16_t type, std::uint16_t id);
+const ResourceEntry* FindResource(const ResourceTable& table, std::uint16_t type, std::uint16_t id);
 
 }  // namespace ramdisk
 

@@ -14,11 +14,9 @@ constexpr std::uint16_t kVersionResourceId = 1;
 std::string GetVersionString() { return GetVersionString(LinkedResources()); }
 
 std::string GetVersionString(const ResourceTable& table) {
-  const ResourceEntry* resource =
-      FindResource(table, kVersionResourceType, kVersionResourceId);
+  const ResourceEntry* resource = FindResource(table, kVersionResourceType, kVersionResourceId);
   if (resource == nullptr)
-    throw Exception(FormatMessage("Resource \"%s\" not found",
-                                  std::to_string(kVersionResourceId)));
+    throw Exception(FormatMessage("Resource \"%s\" not found", std::to_string(kVersionResourceId)));
   return ReadProductVersion(resource->data, resource->size);
 }
 

@@ -16,13 +16,9 @@ constexpr std::uint16_t kTextType = 1;
 // Only the root's first two children are looked at.
 constexpr std::size_t kMaxRootChildren = 2;
 
-[[noreturn]] void ThrowReadError() {
-  throw EVersionInfoError("Stream read error");
-}
+[[noreturn]] void ThrowReadError() { throw EVersionInfoError("Stream read error"); }
 
-std::size_t Align4(std::size_t offset) {
-  return (offset + 3) & ~static_cast<std::size_t>(3);
-}
+std::size_t Align4(std::size_t offset) { return (offset + 3) & ~static_cast<std::size_t>(3); }
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -51,8 +47,7 @@ std::string Utf8FromUtf16(std::u16string_view units) {
   std::string out;
   for (std::size_t i = 0; i < units.size(); ++i) {
     char32_t c = units[i];
-    if (IsHighSurrogate(c) && i + 1 < units.size() &&
-        IsLowSurrogate(units[i + 1])) {
+    if (IsHighSurrogate(c) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
       c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
       ++i;
     } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
@@ -85,8 +80,7 @@ struct Block {
 
 class BlockReader {
  public:
-  BlockReader(const unsigned char* data, std::size_t size)
-      : data_(data), size_(size) {}
+  BlockReader(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
 
   std::size_t size() const { return size_; }
 
@@ -115,14 +109,12 @@ class BlockReader {
       key += static_cast<char16_t>(unit);
     block.key = CutText(Utf8FromUtf16(key));
 
-    std::size_t value_bytes = block.type == kTextType
-                                  ? std::size_t{value_length} * 2
-                                  : std::size_t{value_length};
+    std::size_t value_bytes =
+        block.type == kTextType ? std::size_t{value_length} * 2 : std::size_t{value_length};
     block.value_begin = Align4(at + 2);
     block.value_end = block.value_begin;
     if (value_bytes > 0) {
-      if (block.value_begin > block.end ||
-          block.end - block.value_begin < value_bytes)
+      if (block.value_begin > block.end || block.end - block.value_begin < value_bytes)
         ThrowReadError();
       block.value_end = block.value_begin + value_bytes;
     }
@@ -133,8 +125,7 @@ class BlockReader {
   // Calls visit(child) for at most `max_children` children of `parent`;
   // each child starts on the next 32-bit boundary after the one before.
   template <typename Visit>
-  void ForEachChild(const Block& parent, std::size_t max_children,
-                    Visit visit) const {
+  void ForEachChild(const Block& parent, std::size_t max_children, Visit visit) const {
     std::size_t at = parent.children_begin;
     for (std::size_t n = 0; n < max_children && at < parent.end; ++n) {
       Block child = Read(at, parent.end);
@@ -146,8 +137,7 @@ class BlockReader {
   // The value as text: up to its first zero unit, or all of it.
   std::string Text(const Block& block) const {
     std::u16string units;
-    for (std::size_t at = block.value_begin; block.value_end - at >= 2;
-         at += 2) {
+    for (std::size_t at = block.value_begin; block.value_end - at >= 2; at += 2) {
       std::uint16_t unit = Word(at, block.value_end);
       if (unit == 0)
         break;
@@ -163,8 +153,7 @@ class BlockReader {
 
 constexpr std::size_t kAll = static_cast<std::size_t>(-1);
 
-void ReadStringFileInfo(const BlockReader& reader, const Block& info_block,
-                        VersionInfo& info) {
+void ReadStringFileInfo(const BlockReader& reader, const Block& info_block, VersionInfo& info) {
   reader.ForEachChild(info_block, kAll, [&](const Block& table_block) {
     VersionStringTable table;
     table.name = table_block.key;
@@ -175,8 +164,7 @@ void ReadStringFileInfo(const BlockReader& reader, const Block& info_block,
   });
 }
 
-void ReadVarFileInfo(const BlockReader& reader, const Block& info_block,
-                     VersionInfo& info) {
+void ReadVarFileInfo(const BlockReader& reader, const Block& info_block, VersionInfo& info) {
   reader.ForEachChild(info_block, kAll, [&](const Block& var) {
     if (var.key != "Translation")
       return;
@@ -219,13 +207,11 @@ VersionInfo ReadVersionInfo(const unsigned char* data, std::size_t size) {
 
 std::string ProductVersionOf(const VersionInfo& info) {
   if (info.string_tables.empty())
-    throw EVersionInfoError(
-        FormatMessage("List index (%s) out of bounds", "0"));
+    throw EVersionInfoError(FormatMessage("List index (%s) out of bounds", "0"));
   const VersionStringTable* chosen = &info.string_tables.front();
   if (!info.translations.empty()) {
     std::string wanted = TranslationName(info.translations.front());
-    for (auto table = info.string_tables.rbegin();
-         table != info.string_tables.rend(); ++table) {
+    for (auto table = info.string_tables.rbegin(); table != info.string_tables.rend(); ++table) {
       if (EqualsIgnoringAsciiCase(table->name, wanted)) {
         chosen = &*table;
         break;
@@ -237,8 +223,7 @@ std::string ProductVersionOf(const VersionInfo& info) {
     std::string::size_type equals = line.find('=');
     if (equals == std::string::npos)
       continue;
-    if (EqualsIgnoringAsciiCase(std::string_view(line).substr(0, equals),
-                                "ProductVersion"))
+    if (EqualsIgnoringAsciiCase(std::string_view(line).substr(0, equals), "ProductVersion"))
       return line.substr(equals + 1);
   }
   return "";

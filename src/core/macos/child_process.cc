@@ -59,9 +59,8 @@ bool DuplicateOnto(int from, int to) {
 }
 
 // Runs in the forked child: async-signal-safe calls only.
-[[noreturn]] void ExecuteInChild(const char* path, char* const* argv,
-                                 char* const* envp, int input, int output,
-                                 int error) {
+[[noreturn]] void ExecuteInChild(const char* path, char* const* argv, char* const* envp, int input,
+                                 int output, int error) {
   if (DuplicateOnto(input, STDIN_FILENO) && DuplicateOnto(output, STDOUT_FILENO) &&
       DuplicateOnto(error, STDERR_FILENO))
     ::execve(path, argv, envp);
@@ -131,17 +130,16 @@ void Drain(UniqueFd& output, UniqueFd& error, BoundedCapture* output_text,
       });
     }
     if (ready[1].revents != 0) {
-      ReadReady(error, buffer.data(), kChunk, [&](const char* data, std::size_t size) {
-        error_line.Append(data, size);
-      });
+      ReadReady(error, buffer.data(), kChunk,
+                [&](const char* data, std::size_t size) { error_line.Append(data, size); });
     }
   }
 }
 
 }  // namespace
 
-ChildOutcome RunChildProcess(const std::string& executable,
-                             const TStringArray& argv, bool keep_output) {
+ChildOutcome RunChildProcess(const std::string& executable, const TStringArray& argv,
+                             bool keep_output) {
   Pipe output, input, error;
   if (!CreatePipe(output) || !CreatePipe(input) || !CreatePipe(error))
     throw EProcess("Failed to create pipes");
@@ -162,8 +160,8 @@ ChildOutcome RunChildProcess(const std::string& executable,
   if (pid < 0)
     throw EProcess("Failed to Fork process");
   if (pid == 0) {
-    ExecuteInChild(path.c_str(), argument_pointers.data(), environment,
-                   input.read_end.get(), output.write_end.get(), error.write_end.get());
+    ExecuteInChild(path.c_str(), argument_pointers.data(), environment, input.read_end.get(),
+                   output.write_end.get(), error.write_end.get());
   }
 
   ChildReaper child(pid);

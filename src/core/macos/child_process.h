@@ -38,8 +38,8 @@ struct ChildOutcome {
 // command-line", "Executable not found: \"<executable>\"" or "Failed to Fork
 // process", checked in this order, and with "Failed to read tool output"
 // should polling the pipes fail (the child is still reaped).
-ChildOutcome RunChildProcess(const std::string& executable,
-                             const TStringArray& argv, bool keep_output);
+ChildOutcome RunChildProcess(const std::string& executable, const TStringArray& argv,
+                             bool keep_output);
 
 }  // namespace ramdisk
 

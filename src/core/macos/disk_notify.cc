@@ -20,14 +20,12 @@ TDiskNotify::TDiskNotify() {
     return;
   // The match and watch constants are filled in by the first session, so
   // they are read only now.
-  DARegisterDiskDisappearedCallback(session_,
-                                    kDADiskDescriptionMatchVolumeMountable,
+  DARegisterDiskDisappearedCallback(session_, kDADiskDescriptionMatchVolumeMountable,
                                     DiskDisappearedCallback, this);
-  DARegisterDiskDescriptionChangedCallback(
-      session_, kDADiskDescriptionMatchVolumeMountable,
-      kDADiskDescriptionWatchVolumeName, DiskDescriptionChangedCallback, this);
-  DASessionScheduleWithRunLoop(session_, CFRunLoopGetCurrent(),
-                               kCFRunLoopDefaultMode);
+  DARegisterDiskDescriptionChangedCallback(session_, kDADiskDescriptionMatchVolumeMountable,
+                                           kDADiskDescriptionWatchVolumeName,
+                                           DiskDescriptionChangedCallback, this);
+  DASessionScheduleWithRunLoop(session_, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
 }
 
 TDiskNotify::~TDiskNotify() {
@@ -35,10 +33,8 @@ TDiskNotify::~TDiskNotify() {
     return;
   // Both registrations end while the session still exists, so no callback
   // can reach this object once it is gone.
-  DAUnregisterCallback(session_, CallbackAddress(DiskDisappearedCallback),
-                       this);
-  DAUnregisterCallback(session_,
-                       CallbackAddress(DiskDescriptionChangedCallback), this);
+  DAUnregisterCallback(session_, CallbackAddress(DiskDisappearedCallback), this);
+  DAUnregisterCallback(session_, CallbackAddress(DiskDescriptionChangedCallback), this);
   CFRelease(session_);
 }
 
@@ -56,8 +52,7 @@ void DiskDisappearedCallback(DADiskRef disk, void* context) noexcept {
   static_cast<TDiskNotify*>(context)->DiskDisappeared(disk);
 }
 
-void DiskDescriptionChangedCallback(DADiskRef disk, CFArrayRef /*keys*/,
-                                    void* context) noexcept {
+void DiskDescriptionChangedCallback(DADiskRef disk, CFArrayRef /*keys*/, void* context) noexcept {
   static_cast<TDiskNotify*>(context)->DiskDescriptionChanged(disk);
 }
 

@@ -45,8 +45,7 @@ class TDiskNotify {
 // The callbacks registered with DiskArbitration; `context` is the
 // TDiskNotify. The disk and the keys are neither retained nor released.
 void DiskDisappearedCallback(DADiskRef disk, void* context) noexcept;
-void DiskDescriptionChangedCallback(DADiskRef disk, CFArrayRef keys,
-                                    void* context) noexcept;
+void DiskDescriptionChangedCallback(DADiskRef disk, CFArrayRef keys, void* context) noexcept;
 
 }  // namespace ramdisk
 

@@ -79,31 +79,24 @@ void LibxmlErrorTrap::Record(const xmlError& error) {
   report.message = OneLine(error.message);
   report.in_document = error.file != nullptr;
   report.at_end_of_input = parser_ != nullptr && error.ctxt == parser_ &&
-                           parser_->input != nullptr &&
-                           parser_->input->cur >= parser_->input->end;
+                           parser_->input != nullptr && parser_->input->cur >= parser_->input->end;
   bool better = !error_ || report.level > error_->level ||
-                (report.level == error_->level && report.in_document &&
-                 !error_->in_document);
+                (report.level == error_->level && report.in_document && !error_->in_document);
   if (better)
     error_ = std::move(report);
 }
 
 namespace {
 
-xmlParserInputPtr RefuseLoad(const char*, const char*, xmlParserCtxtPtr) {
-  return nullptr;
-}
+xmlParserInputPtr RefuseLoad(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
 
 }  // namespace
 
-LibxmlNoExternalLoads::LibxmlNoExternalLoads()
-    : saved_(xmlGetExternalEntityLoader()) {
+LibxmlNoExternalLoads::LibxmlNoExternalLoads() : saved_(xmlGetExternalEntityLoader()) {
   xmlSetExternalEntityLoader(&RefuseLoad);
 }
 
-LibxmlNoExternalLoads::~LibxmlNoExternalLoads() {
-  xmlSetExternalEntityLoader(saved_);
-}
+LibxmlNoExternalLoads::~LibxmlNoExternalLoads() { xmlSetExternalEntityLoader(saved_); }
 
 // Later releases grow geometrically on their own and deprecate the setting.
 LibxmlDoublingBuffers::LibxmlDoublingBuffers() {

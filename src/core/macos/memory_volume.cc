@@ -15,16 +15,15 @@ namespace {
 TStringArray FormatArguments(const TMemoryVolume& volume) {
   if (volume.FileSystem == fsAPFS)
     return {"apfs", "create", volume.Device, volume.Name};
-  return {"quiet", "erasevolume", std::string(FileSystemName[volume.FileSystem]),
-          volume.Name, volume.Device};
+  return {"quiet", "erasevolume", std::string(FileSystemName[volume.FileSystem]), volume.Name,
+          volume.Device};
 }
 
 }  // namespace
 
 void TMemoryVolume::CreateVolume() {
   TCommand image_tool("hdiutil");
-  image_tool.Execute({"attach", "-plist", "-nomount",
-                      "ram://" + std::to_string(Size >> 9)});
+  image_tool.Execute({"attach", "-plist", "-nomount", "ram://" + std::to_string(Size >> 9)});
   if (!image_tool.Find(kDeviceQuery, Device))
     throw EVolumeError("Unexpected XML output");
   try {

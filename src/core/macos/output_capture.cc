@@ -15,8 +15,7 @@ void FirstLineCapture::Append(const char* data, std::size_t size) {
   if (complete_)
     return;
   const char* end = data + size;
-  const char* line_end = std::find_if(
-      data, end, [](char c) { return c == '\n' || c == '\r'; });
+  const char* line_end = std::find_if(data, end, [](char c) { return c == '\n' || c == '\r'; });
   // Room for a mark in front of a line of full length.
   std::size_t room = kMaxLineBytes + kByteOrderMarkSize - raw_.size();
   std::size_t take = std::min(static_cast<std::size_t>(line_end - data), room);

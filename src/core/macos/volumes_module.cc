@@ -4,8 +4,7 @@ namespace ramdisk {
 
 TDiskNotify* DiskNotify = nullptr;
 
-MacOSVolumesModule::MacOSVolumesModule()
-    : disk_notify_(std::make_unique<TDiskNotify>()) {
+MacOSVolumesModule::MacOSVolumesModule() : disk_notify_(std::make_unique<TDiskNotify>()) {
   DiskNotify = disk_notify_.get();
 }
 

@@ -32,8 +32,8 @@ struct FreeXmlString {
 };
 
 std::string ReadErrorMessage(int line, int column, const std::string& reason) {
-  return std::string("In '") + kSourceName + "' (line " + std::to_string(line) +
-         " pos " + std::to_string(column) + "): " + reason;
+  return std::string("In '") + kSourceName + "' (line " + std::to_string(line) + " pos " +
+         std::to_string(column) + "): " + reason;
 }
 
 std::string ReadErrorMessage(const std::optional<LibxmlError>& error) {
@@ -51,10 +51,8 @@ std::string XPathString(xmlXPathObject* result) {
     case XPATH_NUMBER:
       // libxml2's own conversion uses exponents and 15 digits.
       return XPathNumberToString(result->floatval);
-    case XPATH_BOOLEAN:
-      return result->boolval ? "true" : "false";
-    case XPATH_STRING:
-      return XmlText(result->stringval);
+    case XPATH_BOOLEAN: return result->boolval ? "true" : "false";
+    case XPATH_STRING: return XmlText(result->stringval);
     case XPATH_NODESET: {
       // The string-value of the first node in document order, worked out
       // here: libxml2 (before 2.11) grows its buffer by each piece of text,
@@ -76,9 +74,7 @@ std::string XPathString(xmlXPathObject* result) {
 
 }  // namespace
 
-void XmlDocument::Free::operator()(_xmlDoc* document) const noexcept {
-  xmlFreeDoc(document);
-}
+void XmlDocument::Free::operator()(_xmlDoc* document) const noexcept { xmlFreeDoc(document); }
 
 XmlDocument::XmlDocument(std::string_view bytes) {
   xmlInitParser();
@@ -93,9 +89,8 @@ XmlDocument::XmlDocument(std::string_view bytes) {
   trap.Watch(parser.get());
   // No DTD loading, no entity substitution, no network: nothing but the
   // bytes given is read.
-  document_.reset(xmlCtxtReadMemory(parser.get(), bytes.data(),
-                                    static_cast<int>(bytes.size()), kSourceName,
-                                    nullptr, XML_PARSE_NONET));
+  document_.reset(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
+                                    kSourceName, nullptr, XML_PARSE_NONET));
   if (!document_ || !parser->wellFormed)
     throw EXMLReadError(ReadErrorMessage(trap.error()));
   if (xmlDocGetRootElement(document_.get()) == nullptr)
@@ -117,8 +112,7 @@ bool XmlDocument::Evaluate(const std::string& expression, std::string& value) co
   value.clear();
   LibxmlErrorTrap trap;
   LibxmlDoublingBuffers doubling_buffers;
-  std::unique_ptr<xmlXPathContext, FreeXPathContext> context(
-      xmlXPathNewContext(document_.get()));
+  std::unique_ptr<xmlXPathContext, FreeXPathContext> context(xmlXPathNewContext(document_.get()));
   if (!context)
     throw std::bad_alloc();
   context->node = xmlDocGetRootElement(document_.get());
@@ -128,8 +122,8 @@ bool XmlDocument::Evaluate(const std::string& expression, std::string& value) co
   // the others.
   context->opLimit = kMaxXPathOperations;
 #endif
-  std::unique_ptr<xmlXPathObject, FreeXPathObject> result(xmlXPathEval(
-      reinterpret_cast<const xmlChar*>(expression.c_str()), context.get()));
+  std::unique_ptr<xmlXPathObject, FreeXPathObject> result(
+      xmlXPathEval(reinterpret_cast<const xmlChar*>(expression.c_str()), context.get()));
   if (!result) {
     if (trap.error())
       throw EXPathError(trap.error()->message);

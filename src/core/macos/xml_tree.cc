@@ -36,20 +36,15 @@ class ExpansionCounter {
       for (; node != nullptr && total < over_; node = node->next) {
         switch (node->type) {
           case XML_TEXT_NODE:
-          case XML_CDATA_SECTION_NODE:
-            total = Add(total, Length(node->content));
-            break;
-          case XML_ENTITY_REF_NODE:
-            total = Add(total, EntitySize(node, depth));
-            break;
+          case XML_CDATA_SECTION_NODE: total = Add(total, Length(node->content)); break;
+          case XML_ENTITY_REF_NODE: total = Add(total, EntitySize(node, depth)); break;
           case XML_ELEMENT_NODE:
             for (xmlAttr* attribute = node->properties; attribute != nullptr;
                  attribute = attribute->next)
               lists.push_back(attribute->children);
             lists.push_back(node->children);
             break;
-          default:
-            break;
+          default: break;
         }
       }
     }
@@ -79,9 +74,8 @@ class ExpansionCounter {
       return over_;
     // A reference back into an entity being counted is a loop.
     sizes_[entity] = over_;
-    std::size_t size = entity->children != nullptr
-                           ? ListSize(entity->children, depth + 1)
-                           : Length(entity->content);
+    std::size_t size = entity->children != nullptr ? ListSize(entity->children, depth + 1)
+                                                   : Length(entity->content);
     sizes_[entity] = size;
     return size;
   }
@@ -116,11 +110,8 @@ void AppendText(xmlNode* first, bool siblings, std::string& out) {
             out.append(reinterpret_cast<const char*>(entity->content));
         }
         break;
-      case XML_ELEMENT_NODE:
-        pending.push_back(node->children);
-        break;
-      default:
-        break;
+      case XML_ELEMENT_NODE: pending.push_back(node->children); break;
+      default: break;
     }
   }
 }
@@ -154,17 +145,12 @@ std::string StringValue(xmlNode* node) {
   switch (node->type) {
     case XML_ELEMENT_NODE:
     case XML_DOCUMENT_NODE:
-    case XML_ATTRIBUTE_NODE:
-      AppendText(node->children, true, value);
-      return value;
-    case XML_ENTITY_REF_NODE:
-      AppendText(node, false, value);
-      return value;
+    case XML_ATTRIBUTE_NODE: AppendText(node->children, true, value); return value;
+    case XML_ENTITY_REF_NODE: AppendText(node, false, value); return value;
     case XML_NAMESPACE_DECL:
       // A namespace node in a node-set is an xmlNs in disguise.
       return XmlText(reinterpret_cast<xmlNs*>(node)->href);
-    default:
-      return XmlText(node->content);
+    default: return XmlText(node->content);
   }
 }
 

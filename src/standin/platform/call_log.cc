@@ -40,10 +40,8 @@ State& GetState() {
   return state;
 }
 
-void Record(std::string function, std::vector<std::string> arguments,
-            std::string result) {
-  PlatformCall call{std::move(function), std::move(arguments),
-                    std::move(result)};
+void Record(std::string function, std::vector<std::string> arguments, std::string result) {
+  PlatformCall call{std::move(function), std::move(arguments), std::move(result)};
   const char* path = std::getenv(kCallLogVariable);
   if (path != nullptr && *path != '\0')
     AppendToFile(path, call.Text() + "\n");
@@ -68,13 +66,10 @@ std::string PlatformCall::Text() const {
 }
 
 bool operator==(const PlatformCall& a, const PlatformCall& b) {
-  return a.function == b.function && a.arguments == b.arguments &&
-         a.result == b.result;
+  return a.function == b.function && a.arguments == b.arguments && a.result == b.result;
 }
 
-std::ostream& operator<<(std::ostream& os, const PlatformCall& call) {
-  return os << call.Text();
-}
+std::ostream& operator<<(std::ostream& os, const PlatformCall& call) { return os << call.Text(); }
 
 std::string Describe(const void* pointer) {
   if (pointer == nullptr)
@@ -91,8 +86,7 @@ std::string Describe(const void* pointer) {
     return named->second;
   char text[2 + 2 * sizeof(std::uintptr_t) + 1];
   std::snprintf(text, sizeof text, "0x%jx",
-                static_cast<std::uintmax_t>(
-                    reinterpret_cast<std::uintptr_t>(pointer)));
+                static_cast<std::uintmax_t>(reinterpret_cast<std::uintptr_t>(pointer)));
   return text;
 }
 

@@ -37,8 +37,7 @@ const CFStringRef kCFRunLoopDefaultMode = &default_mode;
 
 CFRunLoopRef CFRunLoopGetCurrent(void) {
   CFRunLoopRef loop = ramdisk::standin::internal::CurrentRunLoop();
-  ramdisk::standin::internal::Record("CFRunLoopGetCurrent", {},
-                                     ramdisk::standin::Describe(loop));
+  ramdisk::standin::internal::Record("CFRunLoopGetCurrent", {}, ramdisk::standin::Describe(loop));
   return loop;
 }
 
@@ -49,18 +48,14 @@ void CFRelease(CFTypeRef cf) {
     internal::Crash("CFRelease called with NULL");
   // Sessions are the only objects the stand-in gives out to own.
   internal::State& state = internal::GetState();
-  auto owned = std::find_if(
-      state.sessions.begin(), state.sessions.end(),
-      [cf](const auto& session) { return session.get() == cf; });
+  auto owned = std::find_if(state.sessions.begin(), state.sessions.end(),
+                            [cf](const auto& session) { return session.get() == cf; });
   if (owned == state.sessions.end())
-    internal::Crash("CFRelease of " + Describe(cf) +
-                    ", which the caller does not own");
+    internal::Crash("CFRelease of " + Describe(cf) + ", which the caller does not own");
   // A released session delivers nothing more.
   state.registrations.erase(
       std::remove_if(state.registrations.begin(), state.registrations.end(),
-                     [cf](const internal::Registration& r) {
-                       return r.session == cf;
-                     }),
+                     [cf](const internal::Registration& r) { return r.session == cf; }),
       state.registrations.end());
   state.names.erase(cf);
   state.sessions.erase(owned);

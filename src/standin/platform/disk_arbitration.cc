@@ -32,8 +32,8 @@ DASessionRef LiveSession(DASessionRef session, const char* function) {
     if (live.get() == session)
       return session;
   }
-  internal::Crash(std::string(function) + " called with " +
-                  Describe(session) + ", which is no live session");
+  internal::Crash(std::string(function) + " called with " + Describe(session) +
+                  ", which is no live session");
 }
 
 bool IsRegistered(const Registration& wanted) {
@@ -80,8 +80,7 @@ void FailNextSessionCreate() { GetState().fail_next_session = true; }
 void ResetPlatform() {
   State& state = GetState();
   if (!state.sessions.empty())
-    internal::Crash("ResetPlatform while " + Describe(state.sessions[0].get()) +
-                    " is alive");
+    internal::Crash("ResetPlatform while " + Describe(state.sessions[0].get()) + " is alive");
   state.calls.clear();
   state.sessions_created = 0;
   state.fail_next_session = false;
@@ -93,20 +92,17 @@ int LiveSessionCount() { return static_cast<int>(GetState().sessions.size()); }
 
 int DeliverDiskDisappeared() {
   __DADisk disk{"disk-gone"};
-  return Deliver(
-      Listeners([](const Registration& r) { return r.disappeared != nullptr; }),
-      [&disk](const Registration& r) { r.disappeared(&disk, r.context); });
+  return Deliver(Listeners([](const Registration& r) { return r.disappeared != nullptr; }),
+                 [&disk](const Registration& r) { r.disappeared(&disk, r.context); });
 }
 
 int DeliverDiskDescriptionChanged() {
   __DADisk disk{"disk-renamed"};
-  return Deliver(Listeners([](const Registration& r) {
-                   return r.changed != nullptr &&
-                          (r.watch == nullptr || r.watch == &watch_volume_name);
-                 }),
-                 [&disk](const Registration& r) {
-                   r.changed(&disk, &changed_volume_name, r.context);
-                 });
+  return Deliver(
+      Listeners([](const Registration& r) {
+        return r.changed != nullptr && (r.watch == nullptr || r.watch == &watch_volume_name);
+      }),
+      [&disk](const Registration& r) { r.changed(&disk, &changed_volume_name, r.context); });
 }
 
 }  // namespace ramdisk::standin
@@ -126,8 +122,7 @@ DASessionRef DASessionCreate(CFAllocatorRef allocator) {
   // session itself can be made.
   kDADiskDescriptionMatchVolumeMountable = &ramdisk::standin::match_volume_mountable;
   kDADiskDescriptionWatchVolumeName = &ramdisk::standin::watch_volume_name;
-  std::string allocator_text =
-      allocator == nullptr ? "kCFAllocatorDefault" : Describe(allocator);
+  std::string allocator_text = allocator == nullptr ? "kCFAllocatorDefault" : Describe(allocator);
   auto& state = GetState();
   if (state.fail_next_session) {
     state.fail_next_session = false;
@@ -143,27 +138,24 @@ DASessionRef DASessionCreate(CFAllocatorRef allocator) {
   return result;
 }
 
-void DARegisterDiskDisappearedCallback(DASessionRef session,
-                                       CFDictionaryRef match,
-                                       DADiskDisappearedCallback callback,
-                                       void* context) {
+void DARegisterDiskDisappearedCallback(DASessionRef session, CFDictionaryRef match,
+                                       DADiskDisappearedCallback callback, void* context) {
   Registration r{session, match, nullptr, callback, nullptr, context};
   Record("DARegisterDiskDisappearedCallback",
-         {Describe(session), Describe(match),
-          Describe(r.CallbackAddress()), Describe(context)});
+         {Describe(session), Describe(match), Describe(r.CallbackAddress()), Describe(context)});
   ramdisk::standin::LiveSession(session, "DARegisterDiskDisappearedCallback");
   GetState().registrations.push_back(r);
 }
 
-void DARegisterDiskDescriptionChangedCallback(
-    DASessionRef session, CFDictionaryRef match, CFArrayRef watch,
-    DADiskDescriptionChangedCallback callback, void* context) {
+void DARegisterDiskDescriptionChangedCallback(DASessionRef session, CFDictionaryRef match,
+                                              CFArrayRef watch,
+                                              DADiskDescriptionChangedCallback callback,
+                                              void* context) {
   Registration r{session, match, watch, nullptr, callback, context};
   Record("DARegisterDiskDescriptionChangedCallback",
-         {Describe(session), Describe(match), Describe(watch),
-          Describe(r.CallbackAddress()), Describe(context)});
-  ramdisk::standin::LiveSession(session,
-                                "DARegisterDiskDescriptionChangedCallback");
+         {Describe(session), Describe(match), Describe(watch), Describe(r.CallbackAddress()),
+          Describe(context)});
+  ramdisk::standin::LiveSession(session, "DARegisterDiskDescriptionChangedCallback");
   GetState().registrations.push_back(r);
 }
 
@@ -176,19 +168,16 @@ void DASessionScheduleWithRunLoop(DASessionRef session, CFRunLoopRef runLoop,
   session->mode = runLoopMode;
 }
 
-void DAUnregisterCallback(DASessionRef session, void* callback,
-                          void* context) {
-  Record("DAUnregisterCallback",
-         {Describe(session), Describe(callback), Describe(context)});
+void DAUnregisterCallback(DASessionRef session, void* callback, void* context) {
+  Record("DAUnregisterCallback", {Describe(session), Describe(callback), Describe(context)});
   ramdisk::standin::LiveSession(session, "DAUnregisterCallback");
   auto& registrations = GetState().registrations;
-  registrations.erase(
-      std::remove_if(registrations.begin(), registrations.end(),
-                     [&](const Registration& r) {
-                       return r.session == session && r.context == context &&
-                              r.CallbackAddress() == callback;
-                     }),
-      registrations.end());
+  registrations.erase(std::remove_if(registrations.begin(), registrations.end(),
+                                     [&](const Registration& r) {
+                                       return r.session == session && r.context == context &&
+                                              r.CallbackAddress() == callback;
+                                     }),
+                      registrations.end());
 }
 
 }  // extern "C"

@@ -39,7 +39,7 @@ struct Registration {
   DASessionRef session;
   CFDictionaryRef match;
   CFArrayRef watch;
-  DADiskDisappearedCallback disappeared;      // one of these two is set
+  DADiskDisappearedCallback disappeared;  // one of these two is set
   DADiskDescriptionChangedCallback changed;
   void* context;
 

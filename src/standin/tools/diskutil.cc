@@ -13,8 +13,8 @@
 
 namespace {
 
-const char* const kPersonalities[] = {"APFS", "HFS+", "JHFS+", "exFAT", "FAT32",
-                                      "MS-DOS FAT32", "FAT16", "MS-DOS"};
+const char* const kPersonalities[] = {"APFS",  "HFS+",         "JHFS+", "exFAT",
+                                      "FAT32", "MS-DOS FAT32", "FAT16", "MS-DOS"};
 
 bool IsPersonality(std::string name) {
   for (char& c : name)
@@ -82,7 +82,8 @@ int ApfsCreate(const std::vector<std::string>& args) {
 
 int EraseVolume(const std::vector<std::string>& args, bool quiet) {
   if (args.size() != 3)
-    standin::Fail(1, "Usage:  diskutil eraseVolume format name MountPoint|DiskIdentifier|DeviceNode");
+    standin::Fail(1,
+                  "Usage:  diskutil eraseVolume format name MountPoint|DiskIdentifier|DeviceNode");
   const std::string& format = args[0];
   const std::string& name = args[1];
   if (!IsPersonality(format))
@@ -93,8 +94,8 @@ int EraseVolume(const std::vector<std::string>& args, bool quiet) {
     std::cout << "Started erase on " << disk << "\n"
               << "Unmounting disk\n"
               << "Erasing\n"
-              << "Initialized /dev/r" << disk << " as a "
-              << (device.sectors * 512 >> 20) << " MB " << format << " volume\n"
+              << "Initialized /dev/r" << disk << " as a " << (device.sectors * 512 >> 20) << " MB "
+              << format << " volume\n"
               << "Mounting disk\n";
   }
   Mount(device, name);
@@ -121,6 +122,7 @@ int main(int argc, char** argv) {
   standin::Begin(argc, argv, verb);
   if (verb == "erasevolume" || verb == "eraseVolume")
     return EraseVolume(args, quiet);
-  standin::Fail(1, "Usage:  diskutil [quiet] <verb> <options>\n"
-                   "verbs handled by this stand-in: apfs create, erasevolume");
+  standin::Fail(1,
+                "Usage:  diskutil [quiet] <verb> <options>\n"
+                "verbs handled by this stand-in: apfs create, erasevolume");
 }

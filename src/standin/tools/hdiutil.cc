@@ -1,8 +1,8 @@
 // Stand-in for macOS "hdiutil": the attach of a RAM device and the detach of
 // a device or a mounted volume, with the outputs of the real tool.
 
-#include <stdio.h>
 #include <errno.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,8 +10,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -43,8 +43,7 @@ std::string Plist(const std::string& device_path) {
 
 bool ParseSectors(const std::string& url, unsigned long long& sectors) {
   const std::string scheme = "ram://";
-  if (url.rfind(scheme, 0) != 0 || url.size() == scheme.size() ||
-      url.size() > scheme.size() + 19)
+  if (url.rfind(scheme, 0) != 0 || url.size() == scheme.size() || url.size() > scheme.size() + 19)
     return false;
   for (std::string::size_type i = scheme.size(); i < url.size(); ++i) {
     if (url[i] < '0' || url[i] > '9')
@@ -138,6 +137,7 @@ int main(int argc, char** argv) {
     return Attach(args);
   if (verb == "detach" || verb == "eject")
     return Detach(args);
-  standin::Fail(1, "Usage: hdiutil <verb> <options>\n"
-                   "verbs handled by this stand-in: attach, detach");
+  standin::Fail(1,
+                "Usage: hdiutil <verb> <options>\n"
+                "verbs handled by this stand-in: attach, detach");
 }

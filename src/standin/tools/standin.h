@@ -32,9 +32,9 @@
 namespace standin {
 
 struct Device {
-  int number = 0;              // /dev/disk<number>
+  int number = 0;  // /dev/disk<number>
   unsigned long long sectors = 0;
-  std::string mount_point;     // empty while not mounted
+  std::string mount_point;  // empty while not mounted
 };
 
 // Records the invocation and plays any injected failure or signal for `verb`.

@@ -15,9 +15,7 @@ typedef struct __DASession* DASessionRef;
 typedef struct __DADisk* DADiskRef;
 
 typedef void (*DADiskDisappearedCallback)(DADiskRef disk, void* context);
-typedef void (*DADiskDescriptionChangedCallback)(DADiskRef disk,
-                                                 CFArrayRef keys,
-                                                 void* context);
+typedef void (*DADiskDescriptionChangedCallback)(DADiskRef disk, CFArrayRef keys, void* context);
 
 /* Null until the first DASessionCreate fills them in. */
 extern CFDictionaryRef kDADiskDescriptionMatchVolumeMountable;
@@ -26,22 +24,20 @@ extern CFArrayRef kDADiskDescriptionWatchVolumeName;
 /* A new session, owned by the caller; null when told to fail. */
 DASessionRef DASessionCreate(CFAllocatorRef allocator);
 
-void DARegisterDiskDisappearedCallback(DASessionRef session,
-                                       CFDictionaryRef match,
-                                       DADiskDisappearedCallback callback,
-                                       void* context);
+void DARegisterDiskDisappearedCallback(DASessionRef session, CFDictionaryRef match,
+                                       DADiskDisappearedCallback callback, void* context);
 
-void DARegisterDiskDescriptionChangedCallback(
-    DASessionRef session, CFDictionaryRef match, CFArrayRef watch,
-    DADiskDescriptionChangedCallback callback, void* context);
+void DARegisterDiskDescriptionChangedCallback(DASessionRef session, CFDictionaryRef match,
+                                              CFArrayRef watch,
+                                              DADiskDescriptionChangedCallback callback,
+                                              void* context);
 
 void DASessionScheduleWithRunLoop(DASessionRef session, CFRunLoopRef runLoop,
                                   CFStringRef runLoopMode);
 
 /* Ends every registration made with this callback and context; unknown
    pairs are ignored. */
-void DAUnregisterCallback(DASessionRef session, void* callback,
-                          void* context);
+void DAUnregisterCallback(DASessionRef session, void* callback, void* context);
 
 #ifdef __cplusplus
 }
