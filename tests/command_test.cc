@@ -11,8 +11,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <tuple>
@@ -21,11 +19,10 @@
 
 #include "core/macos/memory_volume.h"
 #include "support/child_process.h"
+#include "support/files.h"
 
 namespace ramdisk {
 namespace {
-
-namespace fs = std::filesystem;
 
 const char kChild[] = RAMDISK_TEST_CHILD;
 
@@ -51,26 +48,21 @@ class CommandTest : public ::testing::Test {
     ::testing::internal::CaptureStderr();
     if (const char* path = std::getenv("PATH"))
       saved_path_ = path;
-    std::string pattern = ::testing::TempDir() + "ramdisk-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = testing::MakeScratchDir();
+    ASSERT_NE(dir_, "");
   }
   void TearDown() override {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    fs::current_path(cwd_);
+    EXPECT_EQ(::chdir(cwd_.c_str()), 0);
     saved_path_ ? ::setenv("PATH", saved_path_->c_str(), 1) : ::unsetenv("PATH");
-    fs::remove_all(dir_);
+    testing::RemoveTree(dir_);
     EXPECT_EQ(testing::CountOpenDescriptors(), descriptors_);
     EXPECT_TRUE(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD) << "child left";
   }
 
   // Creates `name` below the scratch directory, parents included.
   std::string Write(const std::string& name, const std::string& text, int mode = 0755) {
-    const fs::path path = dir_ / name;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-    fs::permissions(path, static_cast<fs::perms>(mode));
-    return path;
+    return testing::WriteFile(dir_ + "/" + name, text, mode);
   }
 
   // The message of the exception of type E that running `command` raises.
@@ -85,10 +77,10 @@ class CommandTest : public ::testing::Test {
     return "<no error>";
   }
 
-  fs::path dir_;
+  std::string dir_;
 
  private:
-  const fs::path cwd_ = fs::current_path();
+  const std::string cwd_ = testing::WorkingDirectory();
   std::optional<std::string> saved_path_;
   int descriptors_ = 0;
 };
@@ -160,11 +152,11 @@ TEST_P(ResolveTest, RunsTheFileFoundWithTheArgumentsAsGiven) {
   const auto& [executable, path, message] = GetParam();
   for (const char* name : {"cwd/tool", "a/x", "a/bin/sh", "b/x", "b/tool", "b/dir", "b/only"})
     Write(name, std::string("#!/bin/sh\necho '") + name + "' >&2\nexit 1\n");
-  fs::create_directories(dir_ / "cwd/dir");
-  fs::create_directories(dir_ / "a/dir");
-  fs::create_symlink(kChild, dir_ / "b/child");
+  testing::MakeDirs(dir_ + "/cwd/dir");
+  testing::MakeDirs(dir_ + "/a/dir");
+  ASSERT_EQ(::symlink(kChild, (dir_ + "/b/child").c_str()), 0);
   path ? ::setenv("PATH", path->c_str(), 1) : ::unsetenv("PATH");
-  fs::current_path(dir_ / "cwd");
+  ASSERT_EQ(::chdir((dir_ + "/cwd").c_str()), 0);
   TCommand command(executable);
   EXPECT_EQ(Fails(command, {"argv", "", "two words", "-x \"y\"", "*", "$HOME", "x:1"}), message);
 }

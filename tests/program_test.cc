@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ProgramTest, ErrorOnUnwritableOutputStillExitsTwo) {
   ProcessOptions options;
-  options.stdout_path = "/dev/full";
+  options.stdout_broken = true;
   ProcessResult result = RunProcess(RAMDISK_BINARY, {"foo"}, options);
   EXPECT_EQ(result.exit_code, 2);
   EXPECT_EQ(result.err, "");

@@ -70,20 +70,20 @@ const char kUsageForDisk[] =
     "\n";
 
 // What a run shows: its output, "exit N", then anything on standard error.
-std::string RunAsDisk(const char* program, const char* stdout_path) {
+std::string RunAsDisk(const char* program, bool unwritable_output = false) {
   testing::ProcessOptions options;
   options.argv0 = "/opt/tools/Disk.Tool";
-  options.stdout_path = stdout_path;
+  options.stdout_broken = unwritable_output;
   testing::ProcessResult result = testing::RunProcess(program, {}, options);
   return result.out + "exit " + std::to_string(result.exit_code) + result.err;
 }
 
 TEST(UsageTest, Runs) {
-  EXPECT_EQ(RunAsDisk(RAMDISK_BINARY, ""), kUsageForDisk + std::string("exit 0"));
-  EXPECT_EQ(RunAsDisk(RAMDISK_WITHOUT_VERSION_BINARY, ""),
+  EXPECT_EQ(RunAsDisk(RAMDISK_BINARY), kUsageForDisk + std::string("exit 0"));
+  EXPECT_EQ(RunAsDisk(RAMDISK_WITHOUT_VERSION_BINARY),
             "RAM DiskGeneral error: Resource \"1\" not found\nexit 2");
   // The text outgrows the output buffer, so writing fails mid-run.
-  EXPECT_EQ(RunAsDisk(RAMDISK_BINARY, "/dev/full"), "exit 2");
+  EXPECT_EQ(RunAsDisk(RAMDISK_BINARY, /*unwritable_output=*/true), "exit 2");
 }
 
 }  // namespace

@@ -47,7 +47,15 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   if (pid == 0) {
     int null_fd = ::open("/dev/null", O_RDONLY);
     ::dup2(null_fd, 0);
-    if (!options.stdout_path.empty()) {
+    if (options.stdout_broken) {
+      int unread[2];
+      if (::pipe(unread) != 0)
+        ::_exit(126);
+      ::close(unread[0]);
+      ::dup2(unread[1], 1);
+      ::close(unread[1]);
+      ::signal(SIGPIPE, SIG_IGN);
+    } else if (!options.stdout_path.empty()) {
       int existing = options.stdout_append ? O_APPEND : O_TRUNC;
       int fd = ::open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | existing, 0644);
       ::dup2(fd, 1);

@@ -13,6 +13,9 @@ struct ProcessOptions {
   std::string stdout_path;
   // With stdout_path: append to the file instead of truncating it.
   bool stdout_append = false;
+  // Standard output is a pipe whose read end is closed, with SIGPIPE ignored
+  // in the child: every write to it fails (EPIPE).
+  bool stdout_broken = false;
   // "NAME=value" entries added to (or replacing in) the test's environment.
   std::vector<std::string> environment;
   // Start the child with SIGCHLD ignored, as some parents leave it.

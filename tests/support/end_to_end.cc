@@ -9,8 +9,9 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
+
+#include "support/files.h"
 
 namespace ramdisk::testing {
 
@@ -51,8 +52,7 @@ void EndToEndTest::SetUp() {
 
 void EndToEndTest::TearDown() {
   if (!work_dir_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(work_dir_, ignored);
+    RemoveTree(work_dir_);
   }
 }
 

@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -112,10 +111,9 @@ int Detach(const std::vector<std::string>& args) {
 
   std::string name = standin::DeviceName(device->number);
   if (!device->mount_point.empty()) {
-    std::error_code error;
     // A volume with files in it is busy unless the detach is forced.
     if (force)
-      std::filesystem::remove_all(device->mount_point, error);
+      standin::RemoveTree(device->mount_point);
     else if (::rmdir(device->mount_point.c_str()) != 0 && errno != ENOENT)
       standin::Fail(16, "hdiutil: couldn't unmount \"" + name + "\" - Resource busy");
     std::cout << "\"" << name << "\" unmounted.\n";

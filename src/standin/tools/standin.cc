@@ -198,4 +198,26 @@ void SaveDevice(const Device& device) {
 
 void RemoveDevice(const Device& device) { ::unlink(DevicePath(device.number).c_str()); }
 
+void RemoveTree(const std::string& path) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0)
+    return;
+  if (!S_ISDIR(info.st_mode)) {
+    ::unlink(path.c_str());
+    return;
+  }
+  std::vector<std::string> children;
+  if (DIR* dir = ::opendir(path.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..")
+        children.push_back(path + "/" + name);
+    }
+    ::closedir(dir);
+  }
+  for (const std::string& child : children)
+    RemoveTree(child);
+  ::rmdir(path.c_str());
+}
+
 }  // namespace standin

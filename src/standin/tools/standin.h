@@ -55,6 +55,10 @@ std::vector<Device> AllDevices();
 void SaveDevice(const Device& device);
 void RemoveDevice(const Device& device);
 
+// Removes `path` and, for a directory, everything below it; symbolic links
+// are removed, never followed. Quietly leaves whatever cannot be removed.
+void RemoveTree(const std::string& path);
+
 // Where volumes are mounted, as on macOS.
 constexpr const char* kVolumesRoot = "/Volumes";
 
