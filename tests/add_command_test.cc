@@ -95,13 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
         InputErrorCase{{"-add:x", "-size:"}, "Size is not given"},
         InputErrorCase{{"-add:x", "-size", "1g"}, "Size is not given"},
         InputErrorCase{{"-add:x", "-size:0G"}, "Incorrect size specified"},
-        InputErrorCase{{"-add:x", "-size:10 M"}, "Incorrect size specified"},
-        InputErrorCase{{"-add:x", "-size:17179869184G"}, "Incorrect size specified"},
         InputErrorCase{{"-add:x", "-size:1g", "-fs:ntfs"}, "Invalid file system: ntfs"},
         InputErrorCase{{"-add:x", "-size:1g", "-fs:"}, "Invalid file system: "},
         InputErrorCase{{"-add:x", "-size:1g", "-fs:hfs"}, "Invalid file system: hfs"},
-        InputErrorCase{{"-add:x", "-size:abc", "-fs:ntfs"}, "Incorrect size specified"},
-        InputErrorCase{{"-add:..", "-size:1g"}, "Invalid mount point string: .."}));
+        InputErrorCase{{"-add:x", "-size:abc", "-fs:ntfs"}, "Incorrect size specified"}));
 
 using AddTest = EndToEndTest;
 

@@ -128,21 +128,5 @@ INSTANTIATE_TEST_SUITE_P(Names, HostileNameTest,
                                            NameCase{"\xc3\xa9t\xc3\xa9 \xe2\x98\x83 \xff",
                                                     "\xc3\xa9t\xc3\xa9 \xe2\x98\x83 \xff"}));
 
-TEST(HostileRefusalTest, SeparatorsAndMetacharactersInSizesAreRefused) {
-  struct {
-    std::vector<std::string> args;
-    const char* out;
-  } cases[] = {
-      {{"-add:../etc", "-size:1m"}, "General error: Invalid mount point string: ../etc\n"},
-      {{"-add:x", "-size:$(echo 1)g"}, "General error: Incorrect size specified\n"},
-      {{"-add:x", "-size:1\ng"}, "General error: Incorrect size specified\n"},
-      {{"-add:x", "-size:1m", "-fs:hfs+;x"}, "General error: Invalid file system: hfs+;x\n"}};
-  for (const auto& c : cases) {
-    ProcessResult result = testing::RunProcess(RAMDISK_BINARY, c.args);
-    EXPECT_EQ(result.out, c.out);
-    EXPECT_EQ(result.exit_code, 2);
-  }
-}
-
 }  // namespace
 }  // namespace ramdisk

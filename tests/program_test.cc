@@ -81,8 +81,13 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{{"-add:a/b"}, "General error: Invalid mount point string: a/b\n"},
         RunCase{{"-delete:disk1"}, "General error: Invalid mount point string: ete:disk1\n"},
         RunCase{{"-add:.."}, "General error: Invalid mount point string: ..\n"},
-        // "add" is looked for first, so its error wins over a valid delete.
-        RunCase{{"-del:disk1", "-ADD:a/b"}, "General error: Invalid mount point string: a/b\n"}));
+        RunCase{{"-List", "-list:x", "-lists", "--list"},
+                "General error: No valid command given\n"},
+        // "add" is looked for first, then "del", then "list": the first
+        // found decides, and its error wins.
+        RunCase{{"-del:disk1", "-ADD:a/b"}, "General error: Invalid mount point string: a/b\n"},
+        RunCase{{"-list", "-add:a/b"}, "General error: Invalid mount point string: a/b\n"},
+        RunCase{{"-list", "-del:"}, "General error: No mount point given\n"}));
 
 TEST(ProgramTest, ErrorOnUnwritableOutputStillExitsTwo) {
   ProcessOptions options;

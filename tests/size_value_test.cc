@@ -25,6 +25,8 @@ TEST_P(GetSizeTest, ReadsBytesOrRefuses) {
   const SizeCase& c = GetParam();
   if (c.error == nullptr) {
     EXPECT_EQ(GetSize(c.value), c.bytes);
+    // A listed size, given back to -size:, makes the same disk.
+    EXPECT_EQ(GetSize(SizeText(c.bytes)), c.bytes);
     return;
   }
   try {

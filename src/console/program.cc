@@ -72,6 +72,10 @@ void RunCommand() {
     DelDisk(GetMountPoint(command_value));
     return;
   }
+  if (FindCmdLineSwitch("list")) {
+    ListDisks();
+    return;
+  }
   throw EInputError("No valid command given");
 }
 

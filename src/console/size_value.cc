@@ -91,4 +91,15 @@ std::uint64_t GetSize(const std::string& value) {
   return *number * multiplier;
 }
 
+std::string SizeText(std::uint64_t bytes) {
+  if (bytes != 0) {
+    for (char unit : {'G', 'M', 'K'}) {
+      const std::uint64_t multiplier = Multiplier(unit);
+      if (bytes % multiplier == 0)
+        return std::to_string(bytes / multiplier) + unit;
+    }
+  }
+  return std::to_string(bytes);
+}
+
 }  // namespace ramdisk

@@ -14,6 +14,11 @@ namespace ramdisk {
 // and within 2^64 - 1 bytes raises EInputError "Incorrect size specified".
 std::uint64_t GetSize(const std::string& value);
 
+// The text that GetSize reads as `bytes`: the number of G, M or K, the
+// largest that divides `bytes` exactly, followed by its letter ("1G",
+// "512M", "100K"); otherwise the number of bytes. 0 gives "0".
+std::string SizeText(std::uint64_t bytes);
+
 }  // namespace ramdisk
 
 #endif  // RAMDISK_CONSOLE_SIZE_VALUE_H_

@@ -1,5 +1,6 @@
-// The property-list reading of the image tool's output and the device
-// lookup over it, as TCommand::Find runs it, over arbitrary documents.
+// The property-list reading of the image tool's output, the device lookup
+// over it as TCommand::Find runs it, and the RAM disks that a listing reads
+// out of it, over arbitrary documents.
 
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <string_view>
 
 #include "core/macos/memory_volume.h"
+#include "core/macos/ram_disk_list.h"
 #include "core/macos/xml_document.h"
 
 namespace {
@@ -29,6 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Numbers take a conversion of their own; the document's text picks one.
     std::string number;
     Check(document.Evaluate("number(/plist//string)", number) && !number.empty());
+    for (const ramdisk::TRamDisk& disk : ramdisk::ReadRamDisks(document))
+      Check(disk.Device.size() <= ramdisk::XmlDocument::kMaxExpandedTextBytes);
   } catch (const ramdisk::Exception&) {
   }
   return 0;

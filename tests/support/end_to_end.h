@@ -26,7 +26,8 @@ class EndToEndTest : public ::testing::Test {
   // The stand-ins' invocations so far, one line each: the argument vector
   // joined by tabs (tab, line feed, carriage return and backslash escaped).
   std::vector<std::string> ToolRuns() const;
-  // Number of RAM devices the stand-ins hold attached.
+  // Number of device numbers the stand-ins hold: the RAM devices attached
+  // and the APFS containers on them.
   int AttachedDevices() const;
 
   const std::string& work_dir() const { return work_dir_; }

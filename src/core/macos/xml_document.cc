@@ -109,28 +109,75 @@ XmlDocument::XmlDocument(std::string_view bytes) {
 XmlDocument::~XmlDocument() = default;
 
 bool XmlDocument::Evaluate(const std::string& expression, std::string& value) const {
-  value.clear();
-  LibxmlErrorTrap trap;
-  LibxmlDoublingBuffers doubling_buffers;
-  std::unique_ptr<xmlXPathContext, FreeXPathContext> context(xmlXPathNewContext(document_.get()));
+  XPathSession session(*this);
+  return session.Evaluate(expression, session.Root(), value);
+}
+
+void XPathSession::Free::operator()(xmlXPathContext* context) const noexcept {
+  xmlXPathFreeContext(context);
+}
+
+// One context serves every evaluation of the session: libxml2 adds the steps
+// of each to the context's count, so the limit holds for all of them.
+XPathSession::XPathSession(const XmlDocument& document) {
+  xmlDoc* doc = document.document_.get();
+  std::unique_ptr<xmlXPathContext, FreeXPathContext> context(xmlXPathNewContext(doc));
   if (!context)
     throw std::bad_alloc();
-  context->node = xmlDocGetRootElement(document_.get());
+  context->node = xmlDocGetRootElement(doc);
 #if LIBXML_VERSION >= 20910
   // Steps on a reverse axis can be quadratic: in a long run of siblings
   // without a key, each one's preceding-sibling::key[1] walks back over all
   // the others.
   context->opLimit = kMaxXPathOperations;
 #endif
+  context_.reset(context.release());
+}
+
+XPathSession::~XPathSession() = default;
+
+XPathSession::Node XPathSession::Root() const noexcept {
+  return xmlDocGetRootElement(context_->doc);
+}
+
+template <typename Use>
+bool XPathSession::Run(const std::string& expression, Node from, Use use) {
+  LibxmlErrorTrap trap;
+  LibxmlDoublingBuffers doubling_buffers;
+  // The context node is only read, never changed, by an evaluation.
+  context_->node = const_cast<xmlNode*>(from);
   std::unique_ptr<xmlXPathObject, FreeXPathObject> result(
-      xmlXPathEval(reinterpret_cast<const xmlChar*>(expression.c_str()), context.get()));
+      xmlXPathEval(reinterpret_cast<const xmlChar*>(expression.c_str()), context_.get()));
   if (!result) {
     if (trap.error())
       throw EXPathError(trap.error()->message);
     return false;
   }
-  value = XPathString(result.get());
+  use(result.get());
   return true;
+}
+
+std::vector<XPathSession::Node> XPathSession::Select(const std::string& expression, Node from) {
+  std::vector<Node> members;
+  Run(expression, from, [&members](xmlXPathObject* result) {
+    if (result->type != XPATH_NODESET)
+      throw EXPathError("Invalid type");
+    xmlNodeSet* nodes = result->nodesetval;
+    if (nodes == nullptr)
+      return;
+    xmlXPathNodeSetSort(nodes);
+    members.reserve(static_cast<std::size_t>(nodes->nodeNr));
+    for (int i = 0; i < nodes->nodeNr; ++i) {
+      if (nodes->nodeTab[i]->type != XML_NAMESPACE_DECL)
+        members.push_back(nodes->nodeTab[i]);
+    }
+  });
+  return members;
+}
+
+bool XPathSession::Evaluate(const std::string& expression, Node from, std::string& value) {
+  value.clear();
+  return Run(expression, from, [&value](xmlXPathObject* result) { value = XPathString(result); });
 }
 
 }  // namespace ramdisk

@@ -5,10 +5,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/common/exception.h"
 
 struct _xmlDoc;
+struct _xmlNode;
+struct _xmlXPathContext;
 
 namespace ramdisk {
 
@@ -61,10 +64,55 @@ class XmlDocument {
   bool Evaluate(const std::string& expression, std::string& value) const;
 
  private:
+  friend class XPathSession;
   struct Free {
     void operator()(_xmlDoc* document) const noexcept;
   };
   std::unique_ptr<_xmlDoc, Free> document_;
+};
+
+// Evaluations over one XmlDocument, each from a node of the caller's
+// choosing, that share one budget of XmlDocument::kMaxXPathOperations steps:
+// a walk that runs a few queries from every member of a long node-set costs
+// no more in all than one evaluation may. Once the budget is spent, every
+// further evaluation raises EXPathError "Operation limit exceeded". Errors
+// are trapped and raised as XmlDocument::Evaluate raises them. A session
+// and the nodes it hands out must not outlive the document.
+class XPathSession {
+ public:
+  // A node of the document.
+  using Node = const _xmlNode*;
+
+  // The steps that all evaluations of a session may take together.
+  static constexpr unsigned long kMaxXPathOperations = XmlDocument::kMaxXPathOperations;
+
+  explicit XPathSession(const XmlDocument& document);
+  ~XPathSession();
+  XPathSession(const XPathSession&) = delete;
+  XPathSession& operator=(const XPathSession&) = delete;
+
+  // The document's root element.
+  Node Root() const noexcept;
+
+  // The nodes of the node-set that `expression` selects with `from` as
+  // context node, in document order; none when the evaluator gives no
+  // result. Namespace nodes, which live no longer than one evaluation, are
+  // left out. Raises EXPathError "Invalid type" for a result of another type.
+  std::vector<Node> Select(const std::string& expression, Node from);
+
+  // XmlDocument::Evaluate with `from` as context node.
+  bool Evaluate(const std::string& expression, Node from, std::string& value);
+
+ private:
+  // Evaluates `expression` from `from` and hands the result to `use`, both
+  // with libxml2's reports trapped. False when the evaluator gave no result.
+  template <typename Use>
+  bool Run(const std::string& expression, Node from, Use use);
+
+  struct Free {
+    void operator()(_xmlXPathContext* context) const noexcept;
+  };
+  std::unique_ptr<_xmlXPathContext, Free> context_;
 };
 
 }  // namespace ramdisk

@@ -59,8 +59,10 @@ int ApfsCreate(const std::vector<std::string>& args) {
   if (args.size() != 2)
     standin::Fail(1, "Usage:  diskutil apfs createContainer|create Device Name");
   standin::Device device = FindDevice(args[0]);
+  if (device.container == 0)
+    standin::AddContainer(device);
   std::string disk = standin::DeviceName(device.number);
-  std::string container = standin::DeviceName(device.number + 1);
+  std::string container = standin::DeviceName(device.container);
   std::cout << "Creating container with " << disk << "\n"
             << "Started APFS operation on " << disk << "\n"
             << "Creating a new empty APFS Container\n"

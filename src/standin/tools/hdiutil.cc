@@ -1,5 +1,6 @@
-// Stand-in for macOS "hdiutil": the attach of a RAM device and the detach of
-// a device or a mounted volume, with the outputs of the real tool.
+// Stand-in for macOS "hdiutil": the attach of a RAM device, the detach of a
+// device or a mounted volume, and the property list of "info", with the
+// outputs of the real tool.
 
 #include <errno.h>
 #include <stdio.h>
@@ -123,6 +124,72 @@ int Detach(const std::vector<std::string>& args) {
   return 0;
 }
 
+// One entry of "system-entities" in the info property list.
+std::string Entity(const std::string& hint, const std::string& dev_entry,
+                   const std::string& mount_point) {
+  const std::string in = "\t\t\t\t\t";
+  std::string entity = in.substr(1) + "<dict>\n" + in + "<key>content-hint</key>\n" + in +
+                       "<string>" + hint + "</string>\n" + in + "<key>dev-entry</key>\n" + in +
+                       "<string>" + dev_entry + "</string>\n";
+  if (!mount_point.empty())
+    entity += in + "<key>mount-point</key>\n" + in + "<string>" + mount_point + "</string>\n";
+  entity += in + "<key>potentially-mountable</key>\n" + in +
+            (mount_point.empty() ? "<false/>\n" : "<true/>\n") + in +
+            "<key>unmapped-content-hint</key>\n" + in + "<string>" + hint + "</string>\n";
+  return entity + in.substr(1) + "</dict>\n";
+}
+
+// An APFS device also lists the container that APFS synthesised on it and
+// the container's volume, which carries the mount point.
+std::string Image(const standin::Device& device) {
+  const std::string path = "/dev/" + standin::DeviceName(device.number);
+  const std::string sectors = std::to_string(device.sectors);
+  std::string entities;
+  if (device.container == 0) {
+    entities = Entity("", path, device.mount_point);
+  } else {
+    const std::string container = "/dev/" + standin::DeviceName(device.container);
+    entities = Entity("", path, "") +
+               Entity("EF57347C-0000-11AA-AA11-00306543ECAC", container, "") +
+               Entity("41504653-0000-11AA-AA11-00306543ECAC", container + "s1", device.mount_point);
+  }
+  return "\t\t<dict>\n"
+         "\t\t\t<key>blockcount</key>\n\t\t\t<integer>" +
+         sectors +
+         "</integer>\n"
+         "\t\t\t<key>blocksize</key>\n\t\t\t<integer>512</integer>\n"
+         "\t\t\t<key>image-encrypted</key>\n\t\t\t<false/>\n"
+         "\t\t\t<key>image-path</key>\n\t\t\t<string>ram://" +
+         sectors +
+         "</string>\n"
+         "\t\t\t<key>removable</key>\n\t\t\t<true/>\n"
+         "\t\t\t<key>system-entities</key>\n\t\t\t<array>\n" +
+         entities +
+         "\t\t\t</array>\n"
+         "\t\t\t<key>writeable</key>\n\t\t\t<true/>\n"
+         "\t\t</dict>\n";
+}
+
+int Info(const std::vector<std::string>& args) {
+  if (args != std::vector<std::string>{"-plist"})
+    standin::Fail(1, "Usage: hdiutil info -plist\nthe only form of info this stand-in prints");
+  std::cout << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+               "<plist version=\"1.0\">\n"
+               "<dict>\n"
+               "\t<key>framework</key>\n\t<string>671.100.2</string>\n"
+               "\t<key>images</key>\n\t<array>\n";
+  for (const standin::Device& device : standin::AllDevices())
+    std::cout << Image(device);
+  std::cout << "\t</array>\n"
+               "\t<key>revision</key>\n\t<string>671.100.2</string>\n"
+               "\t<key>vendor</key>\n\t<string>Apple</string>\n"
+               "</dict>\n"
+               "</plist>\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,7 +202,9 @@ int main(int argc, char** argv) {
     return Attach(args);
   if (verb == "detach" || verb == "eject")
     return Detach(args);
+  if (verb == "info")
+    return Info(args);
   standin::Fail(1,
                 "Usage: hdiutil <verb> <options>\n"
-                "verbs handled by this stand-in: attach, detach");
+                "verbs handled by this stand-in: attach, detach, info");
 }

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -139,32 +140,49 @@ std::optional<int> ParseDevice(const std::string& text) {
   return std::atoi(name.c_str() + 4);
 }
 
-Device NewDevice(unsigned long long sectors) {
+namespace {
+
+// Creates the state file of the lowest free number; O_EXCL makes the claim
+// atomic against a concurrent attach.
+int ClaimNumber() {
   for (int number = 4;; ++number) {
-    // O_EXCL makes the claim atomic against a concurrent attach.
     int fd = ::open(DevicePath(number).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST)
-        continue;
-      Fail(1, "hdiutil: attach failed - " + std::string(std::strerror(errno)));
+    if (fd >= 0) {
+      ::close(fd);
+      return number;
     }
-    ::close(fd);
-    Device device;
-    device.number = number;
-    device.sectors = sectors;
-    SaveDevice(device);
-    return device;
+    if (errno != EEXIST)
+      Fail(1, "hdiutil: attach failed - " + std::string(std::strerror(errno)));
   }
+}
+
+}  // namespace
+
+Device NewDevice(unsigned long long sectors) {
+  Device device;
+  device.number = ClaimNumber();
+  device.sectors = sectors;
+  SaveDevice(device);
+  return device;
+}
+
+void AddContainer(Device& device) {
+  device.container = ClaimNumber();
+  std::ofstream(DevicePath(device.container), std::ios::trunc)
+      << "container on " << DeviceName(device.number) << '\n';
+  SaveDevice(device);
 }
 
 std::optional<Device> LoadDevice(int number) {
   std::ifstream in(DevicePath(number));
-  if (!in)
-    return std::nullopt;
   Device device;
   device.number = number;
   std::string sectors;
-  std::getline(in, sectors);
+  // A container's file, or one still being written, holds no sector count.
+  if (!std::getline(in, sectors) || sectors.empty() || sectors[0] < '0' || sectors[0] > '9')
+    return std::nullopt;
+  in >> device.container;
+  in.ignore(1);
   // The mount point is the rest of the file: a volume name may hold line feeds.
   std::stringstream rest;
   rest << in.rdbuf();
@@ -188,15 +206,21 @@ std::vector<Device> AllDevices() {
       devices.push_back(*device);
   }
   ::closedir(dir);
+  std::sort(devices.begin(), devices.end(),
+            [](const Device& a, const Device& b) { return a.number < b.number; });
   return devices;
 }
 
 void SaveDevice(const Device& device) {
   std::ofstream out(DevicePath(device.number), std::ios::trunc);
-  out << device.sectors << '\n' << device.mount_point << '\n';
+  out << device.sectors << '\n' << device.container << '\n' << device.mount_point << '\n';
 }
 
-void RemoveDevice(const Device& device) { ::unlink(DevicePath(device.number).c_str()); }
+void RemoveDevice(const Device& device) {
+  if (device.container != 0)
+    ::unlink(DevicePath(device.container).c_str());
+  ::unlink(DevicePath(device.number).c_str());
+}
 
 void RemoveTree(const std::string& path) {
   struct stat info;

@@ -23,7 +23,7 @@
 //                           property list: "malformed", "nodevice",
 //                           "emptydevice", "empty", or "file:PATH" for the
 //                           bytes of that file
-// VERB is ATTACH, DETACH, APFS or ERASEVOLUME.
+// VERB is ATTACH, DETACH, INFO, APFS or ERASEVOLUME.
 
 #include <optional>
 #include <string>
@@ -34,6 +34,7 @@ namespace standin {
 struct Device {
   int number = 0;  // /dev/disk<number>
   unsigned long long sectors = 0;
+  int container = 0;        // the APFS container disk on top of it; 0: none
   std::string mount_point;  // empty while not mounted
 };
 
@@ -50,9 +51,16 @@ std::optional<int> ParseDevice(const std::string& text);
 
 // Claims the lowest free device number from 4 up.
 Device NewDevice(unsigned long long sectors);
+// Claims the lowest free device number for the APFS container on `device`
+// and saves the device with it. Attaches take other numbers until the
+// device is removed.
+void AddContainer(Device& device);
+// None for a number that is free or claimed by a container.
 std::optional<Device> LoadDevice(int number);
+// In the order of their numbers.
 std::vector<Device> AllDevices();
 void SaveDevice(const Device& device);
+// Frees the device's number and its container's.
 void RemoveDevice(const Device& device);
 
 // Removes `path` and, for a directory, everything below it; symbolic links
