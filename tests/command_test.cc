@@ -148,10 +148,12 @@ class ResolveTest : public CommandTest, public ::testing::WithParamInterface<Res
 
 // Each script says its own name on standard error; b/child is the test
 // child. The tool runs in "cwd", and PATH entries are relative to it.
+// cwd/only cannot be executed.
 TEST_P(ResolveTest, RunsTheFileFoundWithTheArgumentsAsGiven) {
   const auto& [executable, path, message] = GetParam();
-  for (const char* name : {"cwd/tool", "a/x", "a/bin/sh", "b/x", "b/tool", "b/dir", "b/only"})
-    Write(name, std::string("#!/bin/sh\necho '") + name + "' >&2\nexit 1\n");
+  for (std::string name :
+       {"cwd/tool", "cwd/only", "a/x", "a/bin/sh", "b/x", "b/tool", "b/dir", "b/only"})
+    Write(name, "#!/bin/sh\necho '" + name + "' >&2\nexit 1\n", name == "cwd/only" ? 0644 : 0755);
   testing::MakeDirs(dir_ + "/cwd/dir");
   testing::MakeDirs(dir_ + "/a/dir");
   ASSERT_EQ(::symlink(kChild, (dir_ + "/b/child").c_str()), 0);
@@ -163,17 +165,19 @@ TEST_P(ResolveTest, RunsTheFileFoundWithTheArgumentsAsGiven) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ResolveTest,
-    ::testing::Values(Resolve{"tool", "../b", "cwd/tool"}, Resolve{"x", "../a:../b", "a/x"},
-                      // argv[0] is the name as given, not the file found.
-                      Resolve{"child", "../b", "child|argv||two words|-x \"y\"|*|$HOME|x:1|"},
-                      Resolve{"dir", "../a:../b", "b/dir"},
-                      Resolve{"only", "::../a::../b/:", "b/only"},
-                      // An empty entry is not "/", which would find /bin/sh.
-                      Resolve{"bin/sh", ":../a", "a/bin/sh"},
-                      Resolve{"only", std::nullopt, "Executable not found: \"only\""},
-                      Resolve{"only", "", "Executable not found: \"only\""},
-                      Resolve{"x \"y\"", "../a", "Executable not found: \"x \"y\"\""},
-                      Resolve{"", "../a", "Cannot execute empty command-line"}));
+    ::testing::Values(
+        // A bare name is looked up on PATH alone, a name with "/" as a path.
+        Resolve{"tool", "../b", "b/tool"}, Resolve{"tool", ".:../b", "cwd/tool"},
+        Resolve{"./tool", "../b", "cwd/tool"}, Resolve{"x", "../a:../b", "a/x"},
+        // argv[0] is the name as given, not the file found.
+        Resolve{"child", "../b", "child|argv||two words|-x \"y\"|*|$HOME|x:1|"},
+        Resolve{"dir", "../a:../b", "b/dir"}, Resolve{"only", "::../a::../b/:", "b/only"},
+        // An empty entry is not "/", which would find /bin/sh.
+        Resolve{"bin/sh", ":../a", "a/bin/sh"},
+        Resolve{"tool", std::nullopt, "Executable not found: \"tool\""},
+        Resolve{"tool", "", "Executable not found: \"tool\""},
+        Resolve{"x \"y\"", "../a", "Executable not found: \"x \"y\"\""},
+        Resolve{"", "../a", "Cannot execute empty command-line"}));
 
 // The tool gets this process's inheritable descriptors, as any child does,
 // but none of the runner's pipe ends beyond its standard streams, also when

@@ -3,11 +3,13 @@
 
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <ostream>
 
 #include "support/end_to_end.h"
+#include "support/files.h"
 
 namespace ramdisk {
 namespace {
@@ -62,6 +64,20 @@ TEST_F(HostileInputTest, LocalDtdAndExternalEntityAreNeverRead) {
   EXPECT_EQ(result.out, std::string(kCreating) + "General error: Unexpected XML output\n");
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(ToolRuns().size(), 1u);
+}
+
+// Run with sudo from a directory anyone can write to, the tool must not run
+// a file left there under a disk tool's name.
+TEST_F(HostileInputTest, ToolNamedFileInTheWorkingDirectoryIsNotRun) {
+  const std::string planted = work_dir() + "/planted";
+  testing::WriteFile(work_dir() + "/hdiutil", "#!/bin/sh\ntouch " + planted + "\n", 0755);
+  testing::ProcessOptions options;
+  options.working_directory = work_dir();
+  EXPECT_EQ(Run({"-add:x", "-size:1m"}, {}, options).out,
+            std::string(kCreating) + "Created memory volume /Volumes/x\n");
+  EXPECT_EQ(Run({"-add:y", "-size:1m"}, {"PATH="}, options).out,
+            std::string(kCreating) + "General error: Executable not found: \"hdiutil\"\n");
+  EXPECT_NE(::access(planted.c_str(), F_OK), 0) << "the planted file ran";
 }
 
 TEST_F(HostileInputTest, EntityExpansionBombEndsInAnOrderlyError) {

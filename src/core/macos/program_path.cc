@@ -18,7 +18,10 @@ bool IsExistingFile(const std::string& path) {
 }  // namespace
 
 std::string FindProgramFile(const std::string& executable) {
-  if (IsExistingFile(executable))
+  // A bare name is never taken from the working directory by itself: run
+  // with sudo from a directory that others can write to, that would run
+  // whatever file they left there under the tool's name.
+  if (executable.find('/') != std::string::npos && IsExistingFile(executable))
     return executable;
   if (const char* path = std::getenv("PATH")) {
     std::string entries(path);
