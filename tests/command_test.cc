@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,6 +118,62 @@ INSTANTIATE_TEST_SUITE_P(Table, RunTest,
                                            Run{{"o:out\n", "x:3"}, 3, ""},
                                            Run{{"o:<r/>", "-plist", "e:err\n", "x:1"}, 1, "err"},
                                            Run{{"e:killed\n", "k:9"}, -9, "killed"}));
+
+long MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - start)
+                               .count());
+}
+
+// Arguments for the test child and the message of the EProcess raised, if
+// any. Each run leaves behind a process that holds standard output (1:) or
+// standard error (2:) and writes there 3 s after the tool has ended.
+using Lingering = std::tuple<TStringArray, std::optional<std::string>>;
+class LingeringTest : public CommandTest, public ::testing::WithParamInterface<Lingering> {};
+
+TEST_P(LingeringTest, RunEndsWithTheToolWithoutWhatItLeftBehind) {
+  const auto& [args, message] = GetParam();
+  TCommand command(kChild);
+  auto start = std::chrono::steady_clock::now();
+  if (!message)
+    EXPECT_NO_THROW(command.Execute(args));
+  else
+    EXPECT_EQ(Fails(command, args), *message);
+  EXPECT_LT(MillisecondsSince(start), 2000);
+  std::string value;
+  EXPECT_EQ(command.Find("/r", value), !message);
+  EXPECT_EQ(value, message ? "" : "doc");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LingeringTest,
+    ::testing::Values(Lingering{{"o:<r>doc</r>", "1:<late/>", "-plist"}, std::nullopt},
+                      Lingering{{"e:failed\n", "1:<late/>", "x:1"}, "failed"},
+                      Lingering{{"o:<r>doc</r>", "2:late", "-plist"}, std::nullopt},
+                      Lingering{{"2:late", "x:1"}, ""}));
+
+// A caller's SIGCHLD, ignored and blocked here, is its own again after a
+// run; during the run it hides neither the tool's end nor its status.
+TEST_F(CommandTest, LeavesTheChildSignalAsItFoundIt) {
+  struct sigaction ignore {
+  }, saved{}, after{};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGCHLD, &ignore, &saved), 0);
+  sigset_t child_signal, saved_mask, mask_after;
+  sigemptyset(&child_signal);
+  sigaddset(&child_signal, SIGCHLD);
+  ASSERT_EQ(::sigprocmask(SIG_BLOCK, &child_signal, &saved_mask), 0);
+
+  RecordingCommand command(kChild);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Fails(command, {"2:", "x:3"}), "");
+  EXPECT_LT(MillisecondsSince(start), 2000);
+  EXPECT_EQ(command.statuses, std::vector<int>{3});
+  ::sigaction(SIGCHLD, &saved, &after);
+  ::sigprocmask(SIG_SETMASK, &saved_mask, &mask_after);
+  EXPECT_EQ(after.sa_handler, SIG_IGN);
+  EXPECT_EQ(sigismember(&mask_after, SIGCHLD), 1);
+}
 
 TEST_F(CommandTest, FileThatCannotBeExecutedExits127) {
   for (const std::string& path : {Write("plain", "#!/bin/sh\necho hi >&2\n", 0644),

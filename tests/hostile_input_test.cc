@@ -5,6 +5,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <ostream>
 
@@ -78,6 +80,22 @@ TEST_F(HostileInputTest, ToolNamedFileInTheWorkingDirectoryIsNotRun) {
   EXPECT_EQ(Run({"-add:y", "-size:1m"}, {"PATH="}, options).out,
             std::string(kCreating) + "General error: Executable not found: \"hdiutil\"\n");
   EXPECT_NE(::access(planted.c_str(), F_OK), 0) << "the planted file ran";
+}
+
+// A tool may leave a process behind that holds its output (a helper it
+// started, a wrapper script's background job): the run ends with the tool.
+TEST_F(HostileInputTest, ProcessLeftBehindByAToolDoesNotHoldTheRunUp) {
+  const std::string bin = work_dir() + "/bin";
+  testing::WriteFile(bin + "/hdiutil",
+                     "#!/bin/sh\n(sleep 3; echo late; echo late >&2) &\nexec " +
+                         std::string(RAMDISK_STANDIN_BIN_DIR) + "/hdiutil \"$@\"\n",
+                     0755);
+  auto start = std::chrono::steady_clock::now();
+  ProcessResult result =
+      Run({"-add:x", "-size:1g"},
+          {"PATH=" + bin + ":" RAMDISK_STANDIN_BIN_DIR ":" + std::getenv("PATH")});
+  EXPECT_EQ(result.out, std::string(kCreating) + "Created memory volume /Volumes/x\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST_F(HostileInputTest, EntityExpansionBombEndsInAnOrderlyError) {
