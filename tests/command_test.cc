@@ -297,6 +297,16 @@ const char kEntities[] =
     "<!DOCTYPE r [<!ENTITY d 'disk'><!ENTITY dev '/dev/&d;4'>]>"
     "<r a='&dev;'>&dev;<s>&d;</s></r>";
 
+const char kEntityKey[] =
+    "<!DOCTYPE plist [<!ENTITY k 'dev-entry'>]><plist><dict><key>system-entities</key>"
+    "<array><dict><key>&k;</key><string>/dev/disk4</string></dict></array></dict></plist>";
+const char kEntityElements[] =
+    "<!DOCTYPE plist [<!ENTITY e '<key>dev-entry</key> <string>/dev/disk4</string>'>]><plist>"
+    "<dict><key>system-entities</key><array><dict>&e;</dict></array></dict></plist>";
+const char kBlankCdata[] =
+    "<plist><dict><key>system-entities</key><array><dict><key>dev-entry</key>"
+    "<string><![CDATA[ ]]></string></dict></array></dict></plist>";
+
 struct FindCase {
   const char* output;
   const char* expression;
@@ -328,15 +338,21 @@ INSTANTIATE_TEST_SUITE_P(
         // Text that is only white space is gone everywhere, other text kept.
         FindCase{kPlist, "count(/plist/node()) + count(dict/node())", true, "8"},
         FindCase{kPlist, "count(dict/string[1]/node())", true, "0"},
-        FindCase{kPlist, "concat(dict/u, dict/v)", true, " x  "},
+        FindCase{kPlist, "concat(dict/u, dict/v)", true, " x "},
         // The root element is the context; a node-set gives its first node
         // in document order.
         FindCase{kPlist, "@version", true, "1.0"}, FindCase{kPlist, "/plist/dict/key", true, "k"},
         FindCase{kPlist, "dict/key[2]/preceding-sibling::*", true, "k"},
         FindCase{kPlist, "dict/string[preceding-sibling::key[1]='dev-entry']", true, "abc"},
         FindCase{kPlist, "//comment()", true, "note"},
+        // Entities are part of the tree; their text joins the text around
+        // it, and what holds only white space goes.
         FindCase{kEntities, "/r", true, "/dev/disk4disk"},
-        FindCase{kEntities, "/r/@a", true, "/dev/disk4"}, FindCase{kPlist, "-0", true, "0"},
+        FindCase{kEntities, "count(/r/text()) = 1 and /r/@a = '/dev/disk4'", true, "true"},
+        FindCase{kEntityKey, kDeviceQuery, true, "/dev/disk4"},
+        FindCase{kEntityElements, kDeviceQuery, true, "/dev/disk4"},
+        FindCase{kEntityElements, "count(dict/array/dict/node())", true, "2"},
+        FindCase{kBlankCdata, kDeviceQuery, false, ""}, FindCase{kPlist, "-0", true, "0"},
         FindCase{kPlist, "-1 div 0", true, "-Infinity"}, FindCase{kPlist, "0 div 0", true, "NaN"},
         FindCase{kPlist, "0.1 + 0.2", true, "0.30000000000000004"},
         FindCase{kPlist, "1000000 * 1000000 * 1000000 * 1000", true, "1000000000000000000000"}));
@@ -357,15 +373,14 @@ TEST_F(CommandTest, InvalidExpressionsRaiseTheEvaluatorsMessage) {
 }
 
 // The root element refers `refs` times to an entity that refers `fan` times
-// to one of `base` bytes.
-std::string EntityDocument(int refs, int fan, int base) {
+// to one that holds `base`.
+std::string EntityDocument(int refs, int fan, const std::string& base) {
   std::string e, r;
   while (fan-- > 0)
     e += "&f;";
   while (refs-- > 0)
     r += "&e;";
-  return "<!DOCTYPE r [<!ENTITY f '" + std::string(base, 'x') + "'><!ENTITY e '" + e + "'>]><r>" +
-         r + "</r>";
+  return "<!DOCTYPE r [<!ENTITY f '" + base + "'><!ENTITY e '" + e + "'>]><r>" + r + "</r>";
 }
 
 struct ReadError {
@@ -389,21 +404,25 @@ TEST_P(ReadErrorTest, NamesLinePositionAndReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ReadErrorTest,
-    ::testing::Values(ReadError{"", "In 'stream:' (line 1 pos 1): Root element is missing"},
-                      ReadError{"<?xml version=\"1.0\"?>\n<!-- no root -->\n",
-                                "In 'stream:' (line 3 pos 1): Root element is missing"},
-                      ReadError{"\xEF\xBB\xBF<!DOCTYPE plist>",
-                                "In 'stream:' (line 1 pos 17): Root element is missing"},
-                      ReadError{"<a>\n\n</b>", "In 'stream:' (line 3 pos 5): "},
-                      ReadError{"<a>\xff</a>", "In 'stream:' (line 1 pos 4): "},
-                      // 100 MB from 6 KB, which libxml2 itself lets through.
-                      ReadError{
-                          EntityDocument(1000, 1000, 100),
-                          "In 'stream:': Entity references expand to more than 16777216 bytes"}));
+    ::testing::Values(
+        ReadError{"", "In 'stream:' (line 1 pos 1): Root element is missing"},
+        ReadError{"<?xml version=\"1.0\"?>\n<!-- no root -->\n",
+                  "In 'stream:' (line 3 pos 1): Root element is missing"},
+        ReadError{"\xEF\xBB\xBF<!DOCTYPE plist>",
+                  "In 'stream:' (line 1 pos 17): Root element is missing"},
+        ReadError{"<a>\n\n</b>", "In 'stream:' (line 3 pos 5): "},
+        ReadError{"<a>\xff</a>", "In 'stream:' (line 1 pos 4): "},
+        // 100 MB from 6 KB, which libxml2 itself lets through,
+        // and 150,000 elements from 7 KB.
+        ReadError{EntityDocument(1000, 1000, std::string(100, 'x')),
+                  "In 'stream:': Entity references expand to more than 16777216 bytes"},
+        ReadError{EntityDocument(1000, 150, "<a/>"),
+                  "In 'stream:': Entity references expand to more than 16777216 bytes"}));
 
-// libxml2 before 2.11 grows the buffer of a string-value by each piece it
-// appends; where realloc copies (as under AddressSanitizer), comparing an
-// element of 10,000 pieces took half a minute.
+// Text from 10,000 references is joined, and compared, in linear time:
+// libxml2 before 2.11 grows a buffer by each piece it appends (half a
+// minute where realloc copies, as under AddressSanitizer), and its own
+// substitution takes as long to join them.
 TEST_F(CommandTest, ComparisonsTakeTimeLinearInTheText) {
   // Only an element whose text starts like the string is read in full.
   std::string bytes = "<!DOCTYPE r [<!ENTITY e '" + std::string(1000, 'x') + "'>]><r>xx";

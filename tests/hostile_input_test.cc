@@ -82,6 +82,31 @@ TEST_F(HostileInputTest, ToolNamedFileInTheWorkingDirectoryIsNotRun) {
   EXPECT_NE(::access(planted.c_str(), F_OK), 0) << "the planted file ran";
 }
 
+// An entity's text and elements are part of the property list; a blank
+// CDATA section is no device.
+TEST_F(HostileInputTest, EntitiesAndCdataAreReadAsXPathSeesThem) {
+  struct {
+    const char* doctype;
+    const char* entry;
+    const char* result;
+  } cases[] = {{"<!DOCTYPE plist [<!ENTITY k 'dev-entry'>]>",
+                "<key>&k;</key><string>/dev/disk4</string>", "Created memory volume /Volumes/x"},
+               {"<!DOCTYPE plist [<!ENTITY e '<key>dev-entry</key><string>/dev/disk4</string>'>]>",
+                "&e;", "Created memory volume /Volumes/x"},
+               {"", "<key>dev-entry</key><string><![CDATA[ ]]></string>",
+                "General error: Unexpected XML output"}};
+  for (const auto& c : cases) {
+    ProcessResult added = AddWithAttachOutput(
+        std::string(c.doctype) + "<plist><dict><key>system-entities</key><array><dict>" + c.entry +
+        "</dict></array></dict></plist>");
+    EXPECT_EQ(added.out, std::string(kCreating) + c.result + "\n") << c.entry;
+    Run({"-del:x"});
+  }
+  // Attach, format and detach twice; the blank device went to no tool.
+  EXPECT_EQ(ToolRuns().size(), 7u);
+  EXPECT_EQ(ToolRuns().back(), "hdiutil\tattach\t-plist\t-nomount\tram://2097152");
+}
+
 // A tool may leave a process behind that holds its output (a helper it
 // started, a wrapper script's background job): the run ends with the tool.
 TEST_F(HostileInputTest, ProcessLeftBehindByAToolDoesNotHoldTheRunUp) {
