@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/common/messages.h"
 #include "core/macos/child_exit_signal.h"
 #include "core/macos/output_capture.h"
 #include "core/macos/pipe_ends.h"
@@ -172,7 +173,7 @@ int RunUntilExit(ChildReaper& child, const ChildExitSignal& exits, ToolOutput& o
     if (::poll(fds, 3, -1) < 0) {
       if (errno == EINTR)
         continue;
-      throw EProcess("Failed to read tool output");
+      throw EProcess(messages::kReadToolOutputFailed);
     }
     output.ReadReady(fds);
     if (fds[2].revents != 0) {
@@ -195,9 +196,9 @@ ChildOutcome RunChildProcess(const std::string& executable, const TStringArray& 
   PipeEnds output, input, error, wake;
   if (!CreatePipe(output) || !CreatePipe(input) || !CreatePipe(error) ||
       !CreatePipe(wake, /*nonblocking=*/true))
-    throw EProcess("Failed to create pipes");
+    throw EProcess(messages::kCreatePipesFailed);
   if (executable.empty())
-    throw EProcess("Cannot execute empty command-line");
+    throw EProcess(messages::kEmptyCommandLine);
   const std::string path = FindProgramFile(executable);
 
   // Everything the child uses is made before fork: it must not allocate.
@@ -213,7 +214,7 @@ ChildOutcome RunChildProcess(const std::string& executable, const TStringArray& 
   ChildExitSignal exits(std::move(wake));
   pid_t pid = ::fork();
   if (pid < 0)
-    throw EProcess("Failed to Fork process");
+    throw EProcess(messages::kForkFailed);
   if (pid == 0) {
     ExecuteInChild(exits, path.c_str(), argument_pointers.data(), environment, input.read_end.get(),
                    output.write_end.get(), error.write_end.get());

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "core/common/messages.h"
 #include "core/macos/process_error.h"
 
 namespace ramdisk {
@@ -43,7 +44,7 @@ std::string FindProgramFile(const std::string& executable) {
       start = end + 1;
     }
   }
-  throw EProcess(FormatMessage("Executable not found: \"%s\"", executable));
+  throw EProcess(FormatMessage(messages::kExecutableNotFound, executable));
 }
 
 }  // namespace ramdisk

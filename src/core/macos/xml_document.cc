@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "core/common/messages.h"
 #include "core/macos/libxml_errors.h"
 #include "core/macos/xml_tree.h"
 #include "core/macos/xpath_number.h"
@@ -16,6 +17,7 @@ namespace ramdisk {
 
 namespace {
 
+// Also the name in messages::kXmlReadError.
 constexpr char kSourceName[] = "stream:";
 
 struct FreeParser {
@@ -32,8 +34,8 @@ struct FreeXmlString {
 };
 
 std::string ReadErrorMessage(int line, int column, const std::string& reason) {
-  return std::string("In '") + kSourceName + "' (line " + std::to_string(line) + " pos " +
-         std::to_string(column) + "): " + reason;
+  return FormatMessage(messages::kXmlReadError,
+                       {std::to_string(line), std::to_string(column), reason});
 }
 
 std::string ReadErrorMessage(const std::optional<LibxmlError>& error) {
@@ -100,10 +102,9 @@ XmlDocument::XmlDocument(std::string_view bytes) {
   // which takes minutes for a few MiB of references, and it copies elements
   // without bound; so the references are kept while parsing and replaced
   // here, within a bound checked first.
+  static_assert(kMaxEntityExpansionBytes == 16777216, "the message names the limit");
   if (!SubstituteEntities(document_.get(), kMaxEntityExpansionBytes))
-    throw EXMLReadError(std::string("In '") + kSourceName +
-                        "': Entity references expand to more than " +
-                        std::to_string(kMaxEntityExpansionBytes) + " bytes");
+    throw EXMLReadError(messages::kEntityExpansionTooLarge);
   NormalizeText(document_.get());
 }
 
