@@ -44,15 +44,28 @@ inline constexpr char kListIndexOutOfBounds[] = "List index (0) out of bounds";
 inline constexpr char kDiskFull[] = "Disk Full";
 inline constexpr char kOutOfMemory[] = "Out of memory";
 
-inline constexpr const char* kAll[] = {
-    kNoValidCommand,      kNoMountPoint,         kInvalidMountPoint,
-    kMountPointInUse,     kNoVolumesNamed,       kSizeNotGiven,
-    kIncorrectSize,       kInvalidFileSystem,    kExecutableNotFound,
-    kEmptyCommandLine,    kCreatePipesFailed,    kForkFailed,
-    kReadToolOutputFailed, kToolOutputTooLarge,  kXmlReadError,
-    kEntityExpansionTooLarge, kUnexpectedXmlOutput, kResourceNotFound,
-    kStreamReadError,     kListIndexOutOfBounds, kDiskFull,
-    kOutOfMemory};
+inline constexpr const char* kAll[] = {kNoValidCommand,
+                                       kNoMountPoint,
+                                       kInvalidMountPoint,
+                                       kMountPointInUse,
+                                       kNoVolumesNamed,
+                                       kSizeNotGiven,
+                                       kIncorrectSize,
+                                       kInvalidFileSystem,
+                                       kExecutableNotFound,
+                                       kEmptyCommandLine,
+                                       kCreatePipesFailed,
+                                       kForkFailed,
+                                       kReadToolOutputFailed,
+                                       kToolOutputTooLarge,
+                                       kXmlReadError,
+                                       kEntityExpansionTooLarge,
+                                       kUnexpectedXmlOutput,
+                                       kResourceNotFound,
+                                       kStreamReadError,
+                                       kListIndexOutOfBounds,
+                                       kDiskFull,
+                                       kOutOfMemory};
 
 }  // namespace ramdisk::messages
 

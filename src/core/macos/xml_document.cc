@@ -97,11 +97,11 @@ XmlDocument::XmlDocument(std::string_view bytes) {
   if (xmlDocGetRootElement(document_.get()) == nullptr)
     throw EXMLReadError(ReadErrorMessage(1, 1, "Root element is missing"));
 
-  // libxml2 substitutes entities while parsing when asked to, but before
-  // 2.11 it joins the copies' text by reallocating it for every reference,
-  // which takes minutes for a few MiB of references, and it copies elements
-  // without bound; so the references are kept while parsing and replaced
-  // here, within a bound checked first.
+  // libxml2 substitutes entities while parsing when asked to, but 2.9 joins
+  // the copies' text by reallocating it for every reference, which takes
+  // minutes for a few MiB of references, and copies elements without a
+  // bound; so the references are kept while parsing and replaced here,
+  // within a bound checked first.
   static_assert(kMaxEntityExpansionBytes == 16777216, "the message names the limit");
   if (!SubstituteEntities(document_.get(), kMaxEntityExpansionBytes))
     throw EXMLReadError(messages::kEntityExpansionTooLarge);
