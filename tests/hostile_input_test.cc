@@ -3,11 +3,15 @@
 
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <ostream>
 
 #include "support/end_to_end.h"
+#include "support/files.h"
 
 namespace ramdisk {
 namespace {
@@ -62,6 +66,61 @@ TEST_F(HostileInputTest, LocalDtdAndExternalEntityAreNeverRead) {
   EXPECT_EQ(result.out, std::string(kCreating) + "General error: Unexpected XML output\n");
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(ToolRuns().size(), 1u);
+}
+
+// Run with sudo from a directory anyone can write to, the tool must not run
+// a file left there under a disk tool's name.
+TEST_F(HostileInputTest, ToolNamedFileInTheWorkingDirectoryIsNotRun) {
+  const std::string planted = work_dir() + "/planted";
+  testing::WriteFile(work_dir() + "/hdiutil", "#!/bin/sh\ntouch " + planted + "\n", 0755);
+  testing::ProcessOptions options;
+  options.working_directory = work_dir();
+  EXPECT_EQ(Run({"-add:x", "-size:1m"}, {}, options).out,
+            std::string(kCreating) + "Created memory volume /Volumes/x\n");
+  EXPECT_EQ(Run({"-add:y", "-size:1m"}, {"PATH="}, options).out,
+            std::string(kCreating) + "General error: Executable not found: \"hdiutil\"\n");
+  EXPECT_NE(::access(planted.c_str(), F_OK), 0) << "the planted file ran";
+}
+
+// An entity's text and elements are part of the property list; a blank
+// CDATA section is no device.
+TEST_F(HostileInputTest, EntitiesAndCdataAreReadAsXPathSeesThem) {
+  struct {
+    const char* doctype;
+    const char* entry;
+    const char* result;
+  } cases[] = {{"<!DOCTYPE plist [<!ENTITY k 'dev-entry'>]>",
+                "<key>&k;</key><string>/dev/disk4</string>", "Created memory volume /Volumes/x"},
+               {"<!DOCTYPE plist [<!ENTITY e '<key>dev-entry</key><string>/dev/disk4</string>'>]>",
+                "&e;", "Created memory volume /Volumes/x"},
+               {"", "<key>dev-entry</key><string><![CDATA[ ]]></string>",
+                "General error: Unexpected XML output"}};
+  for (const auto& c : cases) {
+    ProcessResult added = AddWithAttachOutput(
+        std::string(c.doctype) + "<plist><dict><key>system-entities</key><array><dict>" + c.entry +
+        "</dict></array></dict></plist>");
+    EXPECT_EQ(added.out, std::string(kCreating) + c.result + "\n") << c.entry;
+    Run({"-del:x"});
+  }
+  // Attach, format and detach twice; the blank device went to no tool.
+  EXPECT_EQ(ToolRuns().size(), 7u);
+  EXPECT_EQ(ToolRuns().back(), "hdiutil\tattach\t-plist\t-nomount\tram://2097152");
+}
+
+// A tool may leave a process behind that holds its output (a helper it
+// started, a wrapper script's background job): the run ends with the tool.
+TEST_F(HostileInputTest, ProcessLeftBehindByAToolDoesNotHoldTheRunUp) {
+  const std::string bin = work_dir() + "/bin";
+  testing::WriteFile(bin + "/hdiutil",
+                     "#!/bin/sh\n(sleep 3; echo late; echo late >&2) &\nexec " +
+                         std::string(RAMDISK_STANDIN_BIN_DIR) + "/hdiutil \"$@\"\n",
+                     0755);
+  auto start = std::chrono::steady_clock::now();
+  ProcessResult result =
+      Run({"-add:x", "-size:1g"},
+          {"PATH=" + bin + ":" RAMDISK_STANDIN_BIN_DIR ":" + std::getenv("PATH")});
+  EXPECT_EQ(result.out, std::string(kCreating) + "Created memory volume /Volumes/x\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST_F(HostileInputTest, EntityExpansionBombEndsInAnOrderlyError) {

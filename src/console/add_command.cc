@@ -8,6 +8,7 @@
 #include "core/common/ascii.h"
 #include "core/common/command_line.h"
 #include "core/common/directory.h"
+#include "core/common/messages.h"
 #include "core/common/text_output.h"
 #include "core/macos/memory_volume.h"
 
@@ -29,7 +30,7 @@ TFileSystem ParseFileSystem(const std::string& value) {
     if (EqualsIgnoringAsciiCase(value, entry.keyword))
       return entry.file_system;
   }
-  throw EInputError(FormatMessage("Invalid file system: %s", value));
+  throw EInputError(FormatMessage(messages::kInvalidFileSystem, value));
 }
 
 }  // namespace
@@ -37,12 +38,12 @@ TFileSystem ParseFileSystem(const std::string& value) {
 void AddDisk(const std::string& name) {
   const std::string mount_point = MountPointPath(name);
   if (DirectoryExists(mount_point))
-    throw EInputError(FormatMessage("Mount point %s is already in use", name));
+    throw EInputError(FormatMessage(messages::kMountPointInUse, name));
 
   TMemoryVolume volume;
   std::string value;
   if (!FindCmdLineSwitch("size", value))
-    throw EInputError("Size is not given");
+    throw EInputError(messages::kSizeNotGiven);
   volume.Size = GetSize(value);
   if (FindCmdLineSwitch("fs", value))
     volume.FileSystem = ParseFileSystem(value);

@@ -4,6 +4,7 @@
 #include "console/program.h"
 #include "core/common/command_line.h"
 #include "core/common/directory.h"
+#include "core/common/messages.h"
 #include "core/common/text_output.h"
 #include "core/macos/dismount_command.h"
 
@@ -12,7 +13,7 @@ namespace ramdisk {
 void DelDisk(const std::string& name) {
   const std::string mount_point = MountPointPath(name);
   if (!DirectoryExists(mount_point))
-    throw EInputError(FormatMessage("No volumes named %s found", name));
+    throw EInputError(FormatMessage(messages::kNoVolumesNamed, name));
 
   TDismountCommand command;
   StdOut().WriteLine("Removing memory volume...");

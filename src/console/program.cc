@@ -12,6 +12,7 @@
 #include "console/commands.h"
 #include "console/input_error.h"
 #include "core/common/command_line.h"
+#include "core/common/messages.h"
 #include "core/common/text_output.h"
 #include "core/macos/volumes_module.h"
 
@@ -76,18 +77,18 @@ void RunCommand() {
     ListDisks();
     return;
   }
-  throw EInputError("No valid command given");
+  throw EInputError(messages::kNoValidCommand);
 }
 
 }  // namespace
 
 std::string GetMountPoint(const std::string& command_value) {
   if (command_value.empty())
-    throw EInputError("No mount point given");
+    throw EInputError(messages::kNoMountPoint);
   // "." and ".." would put the mount point at /Volumes itself or at "/".
   if (command_value.find_first_of("/:") != std::string::npos || command_value == "." ||
       command_value == "..")
-    throw EInputError(FormatMessage("Invalid mount point string: %s", command_value));
+    throw EInputError(FormatMessage(messages::kInvalidMountPoint, command_value));
   return command_value;
 }
 
@@ -98,7 +99,7 @@ int MainBlock() {
   } catch (const Exception& error) {
     ReportError(error.Message());
   } catch (const std::bad_alloc&) {
-    ReportError("Out of memory");
+    ReportError(messages::kOutOfMemory);
   } catch (const std::exception& error) {
     ReportError(error.what());
   }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "console/input_error.h"
+#include "core/common/messages.h"
 
 namespace ramdisk {
 
@@ -79,7 +80,7 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
 
 std::uint64_t GetSize(const std::string& value) {
   if (value.empty())
-    throw EInputError("Size is not given");
+    throw EInputError(messages::kSizeNotGiven);
   std::uint64_t multiplier = Multiplier(value.back());
   std::string_view number_text(value);
   if (multiplier != 1)
@@ -87,7 +88,7 @@ std::uint64_t GetSize(const std::string& value) {
   std::optional<std::uint64_t> number = ParseNumber(number_text);
   // A product beyond 2^64 - 1 would wrap around to some unrelated size.
   if (!number || *number == 0 || *number > std::numeric_limits<std::uint64_t>::max() / multiplier)
-    throw EInputError("Incorrect size specified");
+    throw EInputError(messages::kIncorrectSize);
   return *number * multiplier;
 }
 

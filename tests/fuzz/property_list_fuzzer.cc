@@ -1,6 +1,7 @@
-// The property-list reading of the image tool's output, the device lookup
-// over it as TCommand::Find runs it, and the RAM disks that a listing reads
-// out of it, over arbitrary documents.
+// The property-list reading of the image tool's output (entities
+// substituted, blank text dropped), the device lookup over it as
+// TCommand::Find runs it, and the RAM disks that a listing reads out of it,
+// over arbitrary documents.
 
 #include <cstdint>
 #include <cstdlib>
@@ -25,14 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ramdisk::XmlDocument document(std::string_view(reinterpret_cast<const char*>(data), size));
     std::string device = "stale";
     if (document.Evaluate(ramdisk::kDeviceQuery, device))
-      Check(device.size() <= ramdisk::XmlDocument::kMaxExpandedTextBytes);
+      Check(device.size() <= size + ramdisk::XmlDocument::kMaxEntityExpansionBytes);
     else
       Check(device.empty());
+    // Once entities are substituted, no text of an element is blank.
+    std::string blank;
+    Check(document.Evaluate("count(//text()[normalize-space() = ''])", blank) && blank == "0");
     // Numbers take a conversion of their own; the document's text picks one.
     std::string number;
     Check(document.Evaluate("number(/plist//string)", number) && !number.empty());
     for (const ramdisk::TRamDisk& disk : ramdisk::ReadRamDisks(document))
-      Check(disk.Device.size() <= ramdisk::XmlDocument::kMaxExpandedTextBytes);
+      Check(disk.Device.size() <= ramdisk::XmlDocument::kMaxEntityExpansionBytes);
   } catch (const ramdisk::Exception&) {
   }
   return 0;

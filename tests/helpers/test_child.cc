@@ -4,6 +4,8 @@
 //   in              read standard input to its end
 //   argv  fds       write to standard error every argv entry followed by '|',
 //                   or the open descriptors above 2 (" 3 7"); then a line feed
+//   1:TEXT  2:TEXT  leave behind a process that holds standard output /
+//                   standard error alone and writes TEXT there 3 s later
 //   x:N  k:N        exit with code N / raise signal N
 // Other arguments are ignored; after the last step the child exits 0.
 #include <fcntl.h>
@@ -37,6 +39,15 @@ int main(int argc, char** argv) {
         Put(STDOUT_FILENO, std::string(std::min(left, 64 * 1024), 'x'));
         Put(STDERR_FILENO, std::string(std::min(left, 64 * 1024), 'x'));
       }
+    } else if ((step == "1:" || step == "2:") && ::fork() == 0) {
+      const int kept = step == "1:" ? STDOUT_FILENO : STDERR_FILENO;
+      for (int fd = 0; fd < 4096; ++fd) {
+        if (fd != kept)
+          ::close(fd);
+      }
+      ::sleep(3);
+      Put(kept, rest);
+      return 0;
     } else if (arg == "in") {
       ::alarm(10);  // a runner that keeps the input open must not hang us
       for (char buffer[4096]; ::read(STDIN_FILENO, buffer, sizeof buffer) > 0;) {

@@ -74,6 +74,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     }
     if (options.ignore_sigchld)
       ::signal(SIGCHLD, SIG_IGN);
+    if (!options.working_directory.empty() && ::chdir(options.working_directory.c_str()) != 0)
+      ::_exit(126);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }

@@ -20,6 +20,8 @@ struct ProcessOptions {
   std::vector<std::string> environment;
   // Start the child with SIGCHLD ignored, as some parents leave it.
   bool ignore_sigchld = false;
+  // The child's working directory; the test's when empty.
+  std::string working_directory;
 };
 
 struct ProcessResult {

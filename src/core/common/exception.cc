@@ -2,13 +2,17 @@
 
 namespace ramdisk {
 
-std::string FormatMessage(const std::string& format, const std::string& arg) {
-  std::string::size_type at = format.find("%s");
-  if (at == std::string::npos)
-    return format;
-  std::string result = format;
-  result.replace(at, 2, arg);
-  return result;
+std::string FormatMessage(const std::string& format, std::initializer_list<std::string> args) {
+  std::string result;
+  std::string::size_type from = 0;
+  for (const std::string& arg : args) {
+    std::string::size_type at = format.find("%s", from);
+    if (at == std::string::npos)
+      break;
+    result.append(format, from, at - from).append(arg);
+    from = at + 2;
+  }
+  return result.append(format, from, std::string::npos);
 }
 
 }  // namespace ramdisk

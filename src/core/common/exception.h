@@ -2,6 +2,7 @@
 #define RAMDISK_CORE_COMMON_EXCEPTION_H_
 
 #include <exception>
+#include <initializer_list>
 #include <string>
 
 namespace ramdisk {
@@ -19,9 +20,13 @@ class Exception : public std::exception {
   std::string message_;
 };
 
-// Fills the single "%s" of a message template. The template is a fixed text
-// of ours; the argument is inserted byte for byte, never interpreted.
-std::string FormatMessage(const std::string& format, const std::string& arg);
+// Fills the "%s" of a message template (messages.h) with `args`, in order;
+// a "%s" without an argument stays. The template is a fixed text of ours;
+// each argument is inserted byte for byte, never interpreted.
+std::string FormatMessage(const std::string& format, std::initializer_list<std::string> args);
+inline std::string FormatMessage(const std::string& format, const std::string& arg) {
+  return FormatMessage(format, {arg});
+}
 
 }  // namespace ramdisk
 

@@ -6,13 +6,14 @@
 #include <string_view>
 
 #include "core/common/exception.h"
+#include "core/common/messages.h"
 
 namespace ramdisk {
 
 // Raised when buffered text cannot be written out during the run.
 class EOutputError : public Exception {
  public:
-  EOutputError() : Exception("Disk Full") {}
+  EOutputError() : Exception(messages::kDiskFull) {}
 };
 
 // A buffered text writer on a file descriptor it does not own. Text is

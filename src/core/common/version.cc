@@ -1,6 +1,7 @@
 #include "core/common/version.h"
 
 #include "core/common/exception.h"
+#include "core/common/messages.h"
 #include "core/common/version_info.h"
 
 namespace ramdisk {
@@ -15,8 +16,9 @@ std::string GetVersionString() { return GetVersionString(LinkedResources()); }
 
 std::string GetVersionString(const ResourceTable& table) {
   const ResourceEntry* resource = FindResource(table, kVersionResourceType, kVersionResourceId);
+  static_assert(kVersionResourceId == 1, "the message names the resource");
   if (resource == nullptr)
-    throw Exception(FormatMessage("Resource \"%s\" not found", std::to_string(kVersionResourceId)));
+    throw Exception(messages::kResourceNotFound);
   return ReadProductVersion(resource->data, resource->size);
 }
 

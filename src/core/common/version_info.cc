@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "core/common/ascii.h"
+#include "core/common/messages.h"
 
 namespace ramdisk {
 
@@ -16,7 +17,7 @@ constexpr std::uint16_t kTextType = 1;
 // Only the root's first two children are looked at.
 constexpr std::size_t kMaxRootChildren = 2;
 
-[[noreturn]] void ThrowReadError() { throw EVersionInfoError("Stream read error"); }
+[[noreturn]] void ThrowReadError() { throw EVersionInfoError(messages::kStreamReadError); }
 
 std::size_t Align4(std::size_t offset) { return (offset + 3) & ~static_cast<std::size_t>(3); }
 
@@ -207,7 +208,7 @@ VersionInfo ReadVersionInfo(const unsigned char* data, std::size_t size) {
 
 std::string ProductVersionOf(const VersionInfo& info) {
   if (info.string_tables.empty())
-    throw EVersionInfoError(FormatMessage("List index (%s) out of bounds", "0"));
+    throw EVersionInfoError(messages::kListIndexOutOfBounds);
   const VersionStringTable* chosen = &info.string_tables.front();
   if (!info.translations.empty()) {
     std::string wanted = TranslationName(info.translations.front());

@@ -1,7 +1,6 @@
 #include "core/macos/child_process.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -11,8 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "core/common/unique_fd.h"
+#include "core/common/messages.h"
+#include "core/macos/child_exit_signal.h"
 #include "core/macos/output_capture.h"
+#include "core/macos/pipe_ends.h"
 #include "core/macos/process_error.h"
 #include "core/macos/program_path.h"
 
@@ -21,34 +22,6 @@ extern char** environ;
 namespace ramdisk {
 
 namespace {
-
-struct Pipe {
-  UniqueFd read_end;
-  UniqueFd write_end;
-};
-
-// Every pipe end is kept above the standard descriptors, so that dup2 onto
-// 0, 1 and 2 in the child never overwrites another end and always clears
-// close-on-exec on its target; and every end is close-on-exec, so that only
-// 0, 1 and 2 reach the tool.
-bool PrepareEnd(UniqueFd& fd) {
-  if (fd.get() <= STDERR_FILENO) {
-    int moved = ::fcntl(fd.get(), F_DUPFD, STDERR_FILENO + 1);
-    if (moved < 0)
-      return false;
-    fd.reset(moved);
-  }
-  return ::fcntl(fd.get(), F_SETFD, FD_CLOEXEC) == 0;
-}
-
-bool CreatePipe(Pipe& pipe) {
-  int fds[2];
-  if (::pipe(fds) != 0)
-    return false;
-  pipe.read_end.reset(fds[0]);
-  pipe.write_end.reset(fds[1]);
-  return PrepareEnd(pipe.read_end) && PrepareEnd(pipe.write_end);
-}
 
 bool DuplicateOnto(int from, int to) {
   while (::dup2(from, to) < 0) {
@@ -59,25 +32,13 @@ bool DuplicateOnto(int from, int to) {
 }
 
 // Runs in the forked child: async-signal-safe calls only.
-[[noreturn]] void ExecuteInChild(const char* path, char* const* argv, char* const* envp, int input,
-                                 int output, int error) {
+[[noreturn]] void ExecuteInChild(const ChildExitSignal& exits, const char* path, char* const* argv,
+                                 char* const* envp, int input, int output, int error) {
+  exits.RestoreInChild();
   if (DuplicateOnto(input, STDIN_FILENO) && DuplicateOnto(output, STDOUT_FILENO) &&
       DuplicateOnto(error, STDERR_FILENO))
     ::execve(path, argv, envp);
   ::_exit(127);
-}
-
-int WaitForExit(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR)
-      return -1;
-  }
-  if (WIFEXITED(status))
-    return WEXITSTATUS(status);
-  if (WIFSIGNALED(status))
-    return -status;
-  return -1;
 }
 
 // Reaps the child on every way out of a run, so that no zombie is left.
@@ -86,65 +47,158 @@ class ChildReaper {
   explicit ChildReaper(pid_t pid) : pid_(pid) {}
   ChildReaper(const ChildReaper&) = delete;
   ChildReaper& operator=(const ChildReaper&) = delete;
-  ~ChildReaper() {
-    if (pid_ > 0)
-      WaitForExit(pid_);
+  ~ChildReaper() { Reap(true); }
+
+  // Reaps the child if it has ended or, with `block`, once it does. True
+  // once it is reaped, or when waiting for it failed; status() tells which.
+  bool Reap(bool block) {
+    if (pid_ <= 0)
+      return true;
+    int raw = 0;
+    pid_t result;
+    while ((result = ::waitpid(pid_, &raw, block ? 0 : WNOHANG)) < 0 && errno == EINTR) {
+    }
+    if (result == 0)
+      return false;
+    pid_ = -1;
+    if (result > 0 && WIFEXITED(raw))
+      status_ = WEXITSTATUS(raw);
+    else if (result > 0 && WIFSIGNALED(raw))
+      status_ = -raw;
+    return true;
   }
 
-  int Wait() { return WaitForExit(std::exchange(pid_, -1)); }
+  int status() const { return status_; }
 
  private:
   pid_t pid_;
+  int status_ = -1;
 };
 
-// Reads once from a stream that poll reported ready; closes it at its end.
-template <typename Sink>
-void ReadReady(UniqueFd& fd, char* buffer, std::size_t size, Sink&& sink) {
-  ssize_t n = ::read(fd.get(), buffer, size);
-  if (n > 0)
-    sink(buffer, static_cast<std::size_t>(n));
-  else if (n == 0 || errno != EINTR)
-    fd.reset();
-}
+// The runner's ends of the tool's two output pipes, and what is kept of
+// them: the first line of standard error and, when asked for, standard
+// output.
+class ToolOutput {
+ public:
+  ToolOutput(UniqueFd output, UniqueFd error, bool keep_output)
+      : ends_{std::move(output), std::move(error)},
+        keep_output_(keep_output),
+        output_text_(keep_output ? kMaxToolOutputBytes : 0) {}
 
-// Reads both streams as they fill until both are at end of file. Waiting
-// for the child first would leave it blocked on a full pipe for good.
-void Drain(UniqueFd& output, UniqueFd& error, BoundedCapture* output_text,
-           FirstLineCapture& error_line) {
-  static constexpr std::size_t kChunk = 64 * 1024;
-  // Left unfilled: only what read() stores is ever used, and zeroing 64 KiB
-  // on every run was a third of the tool's own work when adding a disk.
-  std::array<char, kChunk> buffer;
-  while (output.valid() || error.valid()) {
-    // poll skips the entry of a stream already closed (negative descriptor).
-    pollfd ready[2] = {{output.get(), POLLIN, 0}, {error.get(), POLLIN, 0}};
-    if (::poll(ready, 2, -1) < 0) {
-      if (errno == EINTR)
-        continue;
-      throw EProcess("Failed to read tool output");
-    }
-    if (ready[0].revents != 0) {
-      ReadReady(output, buffer.data(), kChunk, [&](const char* data, std::size_t size) {
-        if (output_text != nullptr)
-          output_text->Append(data, size);
-      });
-    }
-    if (ready[1].revents != 0) {
-      ReadReady(error, buffer.data(), kChunk,
-                [&](const char* data, std::size_t size) { error_line.Append(data, size); });
+  bool open() const { return ends_[0].valid() || ends_[1].valid(); }
+
+  // The two streams to poll; poll skips one already closed (negative).
+  void Watch(pollfd (&fds)[3]) const {
+    for (int i = 0; i < 2; ++i)
+      fds[i] = {ends_[i].get(), POLLIN, 0};
+  }
+
+  // Reads once from each stream that poll reported ready.
+  void ReadReady(const pollfd (&fds)[3]) {
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].revents != 0)
+        ReadOnce(i);
     }
   }
+
+  // For a tool that has been reaped: takes what its pipes hold already,
+  // without waiting for more, then closes them. A stream is read only while
+  // more of it could change what is kept, so a process left behind that
+  // keeps writing cannot hold the run up.
+  void TakeRest() {
+    for (;;) {
+      pollfd fds[3] = {};
+      Watch(fds);
+      fds[2].fd = -1;
+      bool wanted = false;
+      for (int i = 0; i < 2; ++i) {
+        if (!Wanted(i))
+          fds[i].fd = -1;
+        wanted = wanted || fds[i].fd >= 0;
+      }
+      if (!wanted)
+        break;
+      int ready = ::poll(fds, 2, 0);
+      if (ready < 0 && errno == EINTR)
+        continue;
+      if (ready <= 0)
+        break;
+      ReadReady(fds);
+    }
+    ends_[0].reset();
+    ends_[1].reset();
+  }
+
+  std::string ErrorLine() const { return error_line_.Line(); }
+  BoundedCapture& output_text() { return output_text_; }
+
+ private:
+  bool Wanted(int i) const {
+    if (!ends_[i].valid())
+      return false;
+    return i == 0 ? keep_output_ && !output_text_.overflowed() : !error_line_.complete();
+  }
+
+  // Closes the stream at its end or on an error.
+  void ReadOnce(int i) {
+    ssize_t n = ::read(ends_[i].get(), buffer_.data(), buffer_.size());
+    if (n > 0) {
+      if (i == 1)
+        error_line_.Append(buffer_.data(), static_cast<std::size_t>(n));
+      else if (keep_output_)
+        output_text_.Append(buffer_.data(), static_cast<std::size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      ends_[i].reset();
+    }
+  }
+
+  UniqueFd ends_[2];
+  bool keep_output_;
+  BoundedCapture output_text_;
+  FirstLineCapture error_line_;
+  // Left unfilled: only what read() stores is ever used, and zeroing 64 KiB
+  // on every run was a third of the tool's own work when adding a disk.
+  std::array<char, 64 * 1024> buffer_;
+};
+
+// Reads both streams as they fill until the tool has ended, and returns its
+// exit status. Waiting for the tool first would leave it blocked on a full
+// pipe for good; reading both streams to their end would wait as well for
+// any process the tool left behind that still holds them.
+int RunUntilExit(ChildReaper& child, const ChildExitSignal& exits, ToolOutput& output) {
+  while (output.open()) {
+    pollfd fds[3];
+    output.Watch(fds);
+    fds[2] = {exits.fd(), POLLIN, 0};
+    if (::poll(fds, 3, -1) < 0) {
+      if (errno == EINTR)
+        continue;
+      throw EProcess(messages::kReadToolOutputFailed);
+    }
+    output.ReadReady(fds);
+    if (fds[2].revents != 0) {
+      exits.Clear();
+      // Another child of this process may have ended instead.
+      if (child.Reap(false)) {
+        output.TakeRest();
+        return child.status();
+      }
+    }
+  }
+  child.Reap(true);
+  return child.status();
 }
 
 }  // namespace
 
 ChildOutcome RunChildProcess(const std::string& executable, const TStringArray& argv,
                              bool keep_output) {
-  Pipe output, input, error;
-  if (!CreatePipe(output) || !CreatePipe(input) || !CreatePipe(error))
-    throw EProcess("Failed to create pipes");
+  PipeEnds output, input, error, wake;
+  if (!CreatePipe(output) || !CreatePipe(input) || !CreatePipe(error) ||
+      !CreatePipe(wake, /*nonblocking=*/true))
+    throw EProcess(messages::kCreatePipesFailed);
   if (executable.empty())
-    throw EProcess("Cannot execute empty command-line");
+    throw EProcess(messages::kEmptyCommandLine);
   const std::string path = FindProgramFile(executable);
 
   // Everything the child uses is made before fork: it must not allocate.
@@ -156,11 +210,13 @@ ChildOutcome RunChildProcess(const std::string& executable, const TStringArray& 
   argument_pointers.push_back(nullptr);
   char* const* environment = environ;
 
+  // Caught before fork: a tool that ends at once must still be noticed.
+  ChildExitSignal exits(std::move(wake));
   pid_t pid = ::fork();
   if (pid < 0)
-    throw EProcess("Failed to Fork process");
+    throw EProcess(messages::kForkFailed);
   if (pid == 0) {
-    ExecuteInChild(path.c_str(), argument_pointers.data(), environment, input.read_end.get(),
+    ExecuteInChild(exits, path.c_str(), argument_pointers.data(), environment, input.read_end.get(),
                    output.write_end.get(), error.write_end.get());
   }
 
@@ -170,20 +226,17 @@ ChildOutcome RunChildProcess(const std::string& executable, const TStringArray& 
   input.read_end.reset();
   // Nothing is ever written to the tool: it sees the end of its input.
   input.write_end.reset();
-  // Declared after the reaper, so that on an exception they close first and
-  // a child still writing gets EPIPE instead of blocking the reaper's wait.
-  UniqueFd output_end = std::move(output.read_end);
-  UniqueFd error_end = std::move(error.read_end);
+  // Declared after the reaper, so that on an exception the pipes close
+  // first and a child still writing gets EPIPE instead of blocking the
+  // reaper's wait.
+  ToolOutput tool_output(std::move(output.read_end), std::move(error.read_end), keep_output);
 
   ChildOutcome outcome;
-  BoundedCapture output_text(kMaxToolOutputBytes);
-  FirstLineCapture error_line;
-  Drain(output_end, error_end, keep_output ? &output_text : nullptr, error_line);
-  outcome.exit_status = child.Wait();
-  outcome.error_line = error_line.Line();
+  outcome.exit_status = RunUntilExit(child, exits, tool_output);
+  outcome.error_line = tool_output.ErrorLine();
   if (keep_output) {
-    outcome.output = std::move(output_text.text());
-    outcome.output_overflowed = output_text.overflowed();
+    outcome.output = std::move(tool_output.output_text().text());
+    outcome.output_overflowed = tool_output.output_text().overflowed();
   }
   return outcome;
 }

@@ -31,8 +31,12 @@ struct ChildOutcome {
 // Each of the child's standard streams is a pipe of its own; its standard
 // input is at end of file from the start. Both output pipes are drained
 // while the child runs, keeping only the first line of standard error and,
-// when `keep_output`, standard output. No descriptor and no child process
-// outlives the call, whether it returns or raises.
+// when `keep_output`, standard output. Once the child has been reaped, what
+// its pipes hold already is taken without waiting for more: a process it
+// left behind that still holds them is not waited for, and what that one
+// writes later is lost. No descriptor and no child process outlives the
+// call, whether it returns or raises. SIGCHLD is caught during the call
+// (ChildExitSignal): one call at a time per process.
 //
 // Raises EProcess with "Failed to create pipes", "Cannot execute empty
 // command-line", "Executable not found: \"<executable>\"" or "Failed to Fork

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/common/ascii.h"
+#include "core/common/messages.h"
 #include "core/macos/child_process.h"
 
 namespace ramdisk {
@@ -39,7 +40,7 @@ void TCommand::Execute(const TStringArray& args) {
   // Answers about an earlier run's output would be wrong from here on.
   document_.reset();
   if (run.output_overflowed)
-    throw EProcess(FormatMessage("Output of \"%s\" exceeds 16 MiB", executable_));
+    throw EProcess(FormatMessage(messages::kToolOutputTooLarge, executable_));
   document_ = std::make_unique<XmlDocument>(run.output);
 }
 

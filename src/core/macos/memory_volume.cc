@@ -1,5 +1,6 @@
 #include "core/macos/memory_volume.h"
 
+#include "core/common/messages.h"
 #include "core/macos/command.h"
 
 namespace ramdisk {
@@ -25,7 +26,7 @@ void TMemoryVolume::CreateVolume() {
   TCommand image_tool("hdiutil");
   image_tool.Execute({"attach", "-plist", "-nomount", "ram://" + std::to_string(Size >> 9)});
   if (!image_tool.Find(kDeviceQuery, Device))
-    throw EVolumeError("Unexpected XML output");
+    throw EVolumeError(messages::kUnexpectedXmlOutput);
   try {
     TCommand disk_tool("diskutil");
     disk_tool.Execute(FormatArguments(*this));

@@ -19,6 +19,9 @@ class FirstLineCapture {
   // than kMaxLineBytes is cut there.
   std::string Line() const;
 
+  // Whether the line is complete: more of the stream would change nothing.
+  bool complete() const { return complete_; }
+
  private:
   std::string raw_;
   bool complete_ = false;

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "core/common/messages.h"
 #include "core/macos/process_error.h"
 
 namespace ramdisk {
@@ -18,7 +19,10 @@ bool IsExistingFile(const std::string& path) {
 }  // namespace
 
 std::string FindProgramFile(const std::string& executable) {
-  if (IsExistingFile(executable))
+  // A bare name is never taken from the working directory by itself: run
+  // with sudo from a directory that others can write to, that would run
+  // whatever file they left there under the tool's name.
+  if (executable.find('/') != std::string::npos && IsExistingFile(executable))
     return executable;
   if (const char* path = std::getenv("PATH")) {
     std::string entries(path);
@@ -40,7 +44,7 @@ std::string FindProgramFile(const std::string& executable) {
       start = end + 1;
     }
   }
-  throw EProcess(FormatMessage("Executable not found: \"%s\"", executable));
+  throw EProcess(FormatMessage(messages::kExecutableNotFound, executable));
 }
 
 }  // namespace ramdisk

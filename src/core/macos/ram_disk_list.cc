@@ -3,6 +3,7 @@
 #include <limits>
 #include <string_view>
 
+#include "core/common/messages.h"
 #include "core/macos/command.h"
 #include "core/macos/memory_volume.h"
 
@@ -93,7 +94,7 @@ std::vector<TRamDisk> ReadRamDisks(const XmlDocument& info) {
   XPathSession session(info);
   std::vector<XPathSession::Node> top = session.Select(kTopDictQuery, session.Root());
   if (top.empty())
-    throw EVolumeError("Unexpected XML output");
+    throw EVolumeError(messages::kUnexpectedXmlOutput);
   std::vector<TRamDisk> disks;
   std::string path;
   for (XPathSession::Node image : session.Select(kImagesQuery, top.front())) {

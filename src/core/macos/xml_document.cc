@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "core/common/messages.h"
 #include "core/macos/libxml_errors.h"
 #include "core/macos/xml_tree.h"
 #include "core/macos/xpath_number.h"
@@ -16,6 +17,7 @@ namespace ramdisk {
 
 namespace {
 
+// Also the name in messages::kXmlReadError.
 constexpr char kSourceName[] = "stream:";
 
 struct FreeParser {
@@ -32,8 +34,8 @@ struct FreeXmlString {
 };
 
 std::string ReadErrorMessage(int line, int column, const std::string& reason) {
-  return std::string("In '") + kSourceName + "' (line " + std::to_string(line) + " pos " +
-         std::to_string(column) + "): " + reason;
+  return FormatMessage(messages::kXmlReadError,
+                       {std::to_string(line), std::to_string(column), reason});
 }
 
 std::string ReadErrorMessage(const std::optional<LibxmlError>& error) {
@@ -87,8 +89,7 @@ XmlDocument::XmlDocument(std::string_view bytes) {
   if (!parser)
     throw std::bad_alloc();
   trap.Watch(parser.get());
-  // No DTD loading, no entity substitution, no network: nothing but the
-  // bytes given is read.
+  // No DTD loading, no network: nothing but the bytes given is read.
   document_.reset(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
                                     kSourceName, nullptr, XML_PARSE_NONET));
   if (!document_ || !parser->wellFormed)
@@ -96,14 +97,15 @@ XmlDocument::XmlDocument(std::string_view bytes) {
   if (xmlDocGetRootElement(document_.get()) == nullptr)
     throw EXMLReadError(ReadErrorMessage(1, 1, "Root element is missing"));
 
-  RemoveBlankText(document_.get());
-  // libxml2 checks amplification while parsing, but a small document whose
-  // references expand to gigabytes still gets through, and XPath would
-  // expand them on every string conversion.
-  if (ExpandedTextSize(document_.get(), kMaxExpandedTextBytes) > kMaxExpandedTextBytes)
-    throw EXMLReadError(std::string("In '") + kSourceName +
-                        "': Entity references expand to more than " +
-                        std::to_string(kMaxExpandedTextBytes) + " bytes");
+  // libxml2 substitutes entities while parsing when asked to, but 2.9 joins
+  // the copies' text by reallocating it for every reference, which takes
+  // minutes for a few MiB of references, and copies elements without a
+  // bound; so the references are kept while parsing and replaced here,
+  // within a bound checked first.
+  static_assert(kMaxEntityExpansionBytes == 16777216, "the message names the limit");
+  if (!SubstituteEntities(document_.get(), kMaxEntityExpansionBytes))
+    throw EXMLReadError(messages::kEntityExpansionTooLarge);
+  NormalizeText(document_.get());
 }
 
 XmlDocument::~XmlDocument() = default;

@@ -32,23 +32,24 @@ class EXPathError : public Exception {
 // opens any file or URL, and libxml2 writes nothing to standard error.
 class XmlDocument {
  public:
-  // The most text a document may hold once its entity references are
-  // expanded.
-  static constexpr std::size_t kMaxExpandedTextBytes = 16 * 1024 * 1024;
+  // The most memory that substituting a document's entity references may
+  // take: the text of the copies, and the size of a node for each node.
+  static constexpr std::size_t kMaxEntityExpansionBytes = 16 * 1024 * 1024;
   // The most steps (nodes visited, nodes merged, operations run) that one
   // evaluation may take: some tens of milliseconds of work. A property list
   // from the image tool needs fewer than a hundred.
   static constexpr unsigned long kMaxXPathOperations = 10'000'000;
 
   // Parses `bytes` as one non-validating document named "stream:". A
-  // DOCTYPE is accepted but no external DTD or entity is read, and entity
-  // references are kept, not substituted. Text nodes holding only white
-  // space are dropped everywhere. Raises EXMLReadError with
-  // "In 'stream:' (line L pos P): <reason>" for a document that is not
-  // well-formed ("Root element is missing" when the input ends before any
-  // element), and with "In 'stream:': Entity references expand to more
-  // than 16777216 bytes" when expanding them would exceed
-  // kMaxExpandedTextBytes.
+  // DOCTYPE is accepted but no external DTD or entity is read. Entity
+  // references are replaced by what their entities hold, so that text and
+  // elements from an entity are part of the tree, and then text nodes and
+  // CDATA sections holding only white space are dropped everywhere. Raises
+  // EXMLReadError with "In 'stream:' (line L pos P): <reason>" for a
+  // document that is not well-formed ("Root element is missing" when the
+  // input ends before any element), and with "In 'stream:': Entity
+  // references expand to more than 16777216 bytes" when substituting them
+  // would take more than kMaxEntityExpansionBytes.
   explicit XmlDocument(std::string_view bytes);
   ~XmlDocument();
   XmlDocument(const XmlDocument&) = delete;

@@ -8,26 +8,31 @@
 
 namespace ramdisk {
 
-// Removes every text node that holds nothing but XML white space (space,
-// tab, carriage return, line feed) from the elements of `document`, leaf
-// elements included. Attribute values, CDATA sections and the replacement
-// text of entities are left as they are.
-void RemoveBlankText(xmlDoc* document);
+// What SubstituteEntities counts for each node it makes, beside its text.
+constexpr std::size_t kNodeBytes = sizeof(xmlNode);
 
-// The number of bytes of text (text and CDATA nodes, attribute values) in
-// `document`, with every entity reference counted as the text it expands
-// to, the way XPath's string-value expands it. Counting stops once the
-// total passes `limit`, and then some value above `limit` is returned, so
-// the cost stays proportional to the size of the tree and its entity
-// declarations however far the references would expand. References nested
-// deeper than any well-formed document allows count as above `limit`.
-std::size_t ExpandedTextSize(xmlDoc* document, std::size_t limit);
+// Replaces every entity reference in the elements and attribute values of
+// `document` by a copy of what the entity holds, its own references
+// replaced in turn, so that text and elements that come from an entity are
+// children of the element that refers to it, as XPath 1.0 sees the
+// document. A reference to an entity that holds nothing, or to an external
+// one (which is never read), is removed. Returns false, leaving the tree
+// untouched, when the copies would take more than `limit` bytes: their
+// text, and kNodeBytes for each node. That check costs time in proportion
+// to the tree and the entity declarations, however far the references
+// would expand, and the copying no more than `limit` allows.
+bool SubstituteEntities(xmlDoc* document, std::size_t limit);
+
+// Joins adjacent text nodes into one, in elements and attribute values
+// alike, then removes every text node and CDATA section of an element that
+// holds nothing but XML white space (space, tab, carriage return, line
+// feed), leaf elements included. Attribute values keep their text.
+void NormalizeText(xmlDoc* document);
 
 // The XPath string-value of `node`: for an element or a document, all text
-// below it in document order (CDATA included, entity references expanded);
-// for an attribute its value; for other nodes their content. Linear in the
-// size of the result, so that a document ExpandedTextSize accepted cannot
-// make it expensive.
+// below it in document order (CDATA included); for an attribute its value;
+// for other nodes their content. Linear in the size of the result, which
+// libxml2 before 2.11 is not: it grows its buffer by each piece of text.
 std::string StringValue(xmlNode* node);
 
 // A libxml2 string as bytes; empty for null.

@@ -1,0 +1,72 @@
+#ifndef RAMDISK_CORE_COMMON_MESSAGES_H_
+#define RAMDISK_CORE_COMMON_MESSAGES_H_
+
+// Every message of ours that the tool can print after "General error: ",
+// in one place: the manual page lists each under DIAGNOSTICS, and a test
+// holds the two together. A "%s" is filled by FormatMessage; a number that
+// is one of our constants is written out, and a static_assert where the
+// message is raised ties it to the constant. A failed tool's own first
+// line of standard error, and the reasons that libxml2 gives, are not ours.
+
+namespace ramdisk::messages {
+
+// The command line (EInputError).
+inline constexpr char kNoValidCommand[] = "No valid command given";
+inline constexpr char kNoMountPoint[] = "No mount point given";
+inline constexpr char kInvalidMountPoint[] = "Invalid mount point string: %s";
+inline constexpr char kMountPointInUse[] = "Mount point %s is already in use";
+inline constexpr char kNoVolumesNamed[] = "No volumes named %s found";
+inline constexpr char kSizeNotGiven[] = "Size is not given";
+inline constexpr char kIncorrectSize[] = "Incorrect size specified";
+inline constexpr char kInvalidFileSystem[] = "Invalid file system: %s";
+
+// Running a tool (EProcess).
+inline constexpr char kExecutableNotFound[] = "Executable not found: \"%s\"";
+inline constexpr char kEmptyCommandLine[] = "Cannot execute empty command-line";
+inline constexpr char kCreatePipesFailed[] = "Failed to create pipes";
+inline constexpr char kForkFailed[] = "Failed to Fork process";
+inline constexpr char kReadToolOutputFailed[] = "Failed to read tool output";
+inline constexpr char kToolOutputTooLarge[] = "Output of \"%s\" exceeds 16 MiB";
+
+// Reading its property list (EXMLReadError, EVolumeError): line, position
+// and libxml2's reason.
+inline constexpr char kXmlReadError[] = "In 'stream:' (line %s pos %s): %s";
+inline constexpr char kEntityExpansionTooLarge[] =
+    "In 'stream:': Entity references expand to more than 16777216 bytes";
+inline constexpr char kUnexpectedXmlOutput[] = "Unexpected XML output";
+
+// The version block of the banner (Exception, EVersionInfoError).
+inline constexpr char kResourceNotFound[] = "Resource \"1\" not found";
+inline constexpr char kStreamReadError[] = "Stream read error";
+inline constexpr char kListIndexOutOfBounds[] = "List index (0) out of bounds";
+
+// Standard output and memory.
+inline constexpr char kDiskFull[] = "Disk Full";
+inline constexpr char kOutOfMemory[] = "Out of memory";
+
+inline constexpr const char* kAll[] = {kNoValidCommand,
+                                       kNoMountPoint,
+                                       kInvalidMountPoint,
+                                       kMountPointInUse,
+                                       kNoVolumesNamed,
+                                       kSizeNotGiven,
+                                       kIncorrectSize,
+                                       kInvalidFileSystem,
+                                       kExecutableNotFound,
+                                       kEmptyCommandLine,
+                                       kCreatePipesFailed,
+                                       kForkFailed,
+                                       kReadToolOutputFailed,
+                                       kToolOutputTooLarge,
+                                       kXmlReadError,
+                                       kEntityExpansionTooLarge,
+                                       kUnexpectedXmlOutput,
+                                       kResourceNotFound,
+                                       kStreamReadError,
+                                       kListIndexOutOfBounds,
+                                       kDiskFull,
+                                       kOutOfMemory};
+
+}  // namespace ramdisk::messages
+
+#endif  // RAMDISK_CORE_COMMON_MESSAGES_H_
