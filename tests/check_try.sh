@@ -3,7 +3,7 @@
 #
 # Runs the demo SCRIPT against BUILD_DIR and fails unless it exits 0 and
 # leaves nothing behind: /Volumes, its entries and its mounts as they were,
-# nothing in its temporary directory. Then the same where "/" is not a mount
+# nothing in its temporary directory; also when its output pipe is closed. Then the same where "/" is not a mount
 # point, as in a chroot (the root is a directory of bind mounts, in a private
 # mount namespace); there it must also refuse, and keep, a /Volumes/scratch
 # that is taken. Exits 77 (skipped) unless run as root, as the demo needs.
@@ -41,6 +41,7 @@ if [ "${3:-}" = chroot ]; then
     mkdir -p "$root$dir" && mount --bind "$dir" "$root$dir" || exit 1
   done
   check 0 "$root/Volumes" chroot "$root" /bin/sh "$script" "$build"
+  check 0 "$root/Volumes" chroot "$root" /bin/sh -c '"$0" "$1" | head -n 1' "$script" "$build"
   mkdir -p "$root/Volumes/scratch"
   check 1 "$root/Volumes" chroot "$root" /bin/sh "$script" "$build"
   exit 0
@@ -51,6 +52,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/ramdisk-try-test.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/tmp"
 check 0 /Volumes /bin/sh "$script" "$build"
+check 0 /Volumes /bin/sh -c '"$0" "$1" | head -n 1' "$script" "$build"
 if ! unshare -m --propagation private true 2>/dev/null; then
   echo "no private mount namespace here: the chroot case is not tried"
   exit 0
