@@ -9,8 +9,15 @@
 #include <string>
 
 #include "core/macos/libxml_errors.h"
+#include "core/macos/libxml_version.h"
 #include "core/macos/xml_tree.h"
 #include "core/macos/xpath_number.h"
+
+// Headers that declare the XPath operation limit; whether the loaded library
+// has it is asked at run time.
+#if LIBXML_VERSION < 20910
+#error "libxml2 headers 2.9.10 or later are needed"
+#endif
 
 namespace ramdisk {
 
@@ -116,12 +123,12 @@ bool XmlDocument::Evaluate(const std::string& expression, std::string& value) co
   if (!context)
     throw std::bad_alloc();
   context->node = xmlDocGetRootElement(document_.get());
-#if LIBXML_VERSION >= 20910
   // Steps on a reverse axis can be quadratic: in a long run of siblings
   // without a key, each one's preceding-sibling::key[1] walks back over all
-  // the others.
-  context->opLimit = kMaxXPathOperations;
-#endif
+  // the others. The field exists only from 2.9.10, and the context is
+  // allocated by the loaded library at the size it knows.
+  if (LibxmlHasXPathOperationLimit())
+    context->opLimit = kMaxXPathOperations;
   std::unique_ptr<xmlXPathObject, FreeXPathObject> result(
       xmlXPathEval(reinterpret_cast<const xmlChar*>(expression.c_str()), context.get()));
   if (!result) {
