@@ -2,6 +2,8 @@
 
 #include <libxml/xmlerror.h>
 
+#include "core/macos/libxml_version.h"
+
 namespace ramdisk {
 
 namespace {
@@ -98,18 +100,24 @@ LibxmlNoExternalLoads::LibxmlNoExternalLoads() : saved_(xmlGetExternalEntityLoad
 
 LibxmlNoExternalLoads::~LibxmlNoExternalLoads() { xmlSetExternalEntityLoader(saved_); }
 
-// Later releases grow geometrically on their own and deprecate the setting.
-LibxmlDoublingBuffers::LibxmlDoublingBuffers() {
-#if LIBXML_VERSION < 21100
+// Later releases grow geometrically on their own and deprecate the setting,
+// which newer headers then mark; the loaded library decides whether it is
+// needed.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+LibxmlDoublingBuffers::LibxmlDoublingBuffers() : active_(LibxmlGrowsBuffersPieceByPiece()) {
+  if (!active_)
+    return;
   saved_ = xmlGetBufferAllocationScheme();
   xmlSetBufferAllocationScheme(XML_BUFFER_ALLOC_DOUBLEIT);
-#endif
 }
 
 LibxmlDoublingBuffers::~LibxmlDoublingBuffers() {
-#if LIBXML_VERSION < 21100
-  xmlSetBufferAllocationScheme(saved_);
-#endif
+  if (active_)
+    xmlSetBufferAllocationScheme(saved_);
 }
+
+#pragma GCC diagnostic pop
 
 }  // namespace ramdisk

@@ -72,8 +72,10 @@ class LibxmlNoExternalLoads {
 // size whenever they run full. Before 2.11 they grow by just what each
 // append needs, so a string-value assembled from many pieces (an element
 // holding thousands of entity references, say) costs time quadratic in its
-// length wherever realloc moves the block. The scheme it replaces is
-// restored when it is destroyed.
+// length wherever realloc moves the block. Does nothing where the loaded
+// library grows its buffers geometrically anyway
+// (LibxmlGrowsBuffersPieceByPiece). The scheme it replaces is restored when
+// it is destroyed.
 class LibxmlDoublingBuffers {
  public:
   LibxmlDoublingBuffers();
@@ -82,7 +84,8 @@ class LibxmlDoublingBuffers {
   LibxmlDoublingBuffers& operator=(const LibxmlDoublingBuffers&) = delete;
 
  private:
-  [[maybe_unused]] xmlBufferAllocationScheme saved_{};
+  bool active_;
+  xmlBufferAllocationScheme saved_{};
 };
 
 }  // namespace ramdisk

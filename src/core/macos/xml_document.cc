@@ -10,8 +10,15 @@
 
 #include "core/common/messages.h"
 #include "core/macos/libxml_errors.h"
+#include "core/macos/libxml_version.h"
 #include "core/macos/xml_tree.h"
 #include "core/macos/xpath_number.h"
+
+// Headers that declare the XPath operation limit; whether the loaded library
+// has it is asked at run time.
+#if LIBXML_VERSION < 20910
+#error "libxml2 headers 2.9.10 or later are needed"
+#endif
 
 namespace ramdisk {
 
@@ -127,12 +134,12 @@ XPathSession::XPathSession(const XmlDocument& document) {
   if (!context)
     throw std::bad_alloc();
   context->node = xmlDocGetRootElement(doc);
-#if LIBXML_VERSION >= 20910
   // Steps on a reverse axis can be quadratic: in a long run of siblings
   // without a key, each one's preceding-sibling::key[1] walks back over all
-  // the others.
-  context->opLimit = kMaxXPathOperations;
-#endif
+  // the others. The field exists only from 2.9.10, and the context is
+  // allocated by the loaded library at the size it knows.
+  if (LibxmlHasXPathOperationLimit())
+    context->opLimit = kMaxXPathOperations;
   context_.reset(context.release());
 }
 

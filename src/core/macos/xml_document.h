@@ -60,8 +60,10 @@ class XmlDocument {
   // XPath string() in `value`. Returns false, with `value` empty, when the
   // evaluator gives no result. Raises EXPathError for an expression that
   // cannot be compiled or evaluated, and with "Operation limit exceeded"
-  // for one that takes more than kMaxXPathOperations steps (libxml2 2.9.10
-  // and later); `value` is then empty.
+  // for one that takes more than kMaxXPathOperations steps; `value` is then
+  // empty. The limit needs a loaded libxml2 of 2.9.10 or later
+  // (LibxmlHasXPathOperationLimit); with an older one, as on the oldest
+  // macOS releases, an evaluation is unbounded.
   bool Evaluate(const std::string& expression, std::string& value) const;
 
  private:
