@@ -34,8 +34,8 @@ TFileSystem ParseFileSystem(const std::string& value) {
 
 }  // namespace
 
-void AddDisk(const std::string& name) {
-  const std::string mount_point = MountPointPath(name);
+void AddDisk(const std::string& name, const std::string& volumes) {
+  const std::string mount_point = MountPointPath(volumes, name);
   if (DirectoryExists(mount_point))
     throw EInputError(FormatMessage("Mount point %s is already in use", name));
 

@@ -125,6 +125,11 @@ void Fail(int status, const std::string& text) {
   std::exit(status);
 }
 
+std::string VolumesRoot() {
+  std::string root = Env("RAMDISK_STANDIN_VOLUMES");
+  return root.empty() ? "/Volumes" : root;
+}
+
 std::string DeviceName(int number) { return "disk" + std::to_string(number); }
 
 std::optional<int> ParseDevice(const std::string& text) {

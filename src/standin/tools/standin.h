@@ -3,11 +3,13 @@
 
 // Shared machinery of the stand-in disk tools that play "hdiutil" and
 // "diskutil" on systems without them. They keep their devices as files in a
-// state directory and mount by creating "/Volumes/" + name.
+// state directory and mount by creating a folder for the volume.
 //
 // Environment:
 //   RAMDISK_STANDIN_STATE   state directory (default: $TMPDIR or /tmp, then
 //                           "ramdisk-standin-" + uid)
+//   RAMDISK_STANDIN_VOLUMES folder below which volumes are mounted (default:
+//                           /Volumes, as on macOS)
 //   RAMDISK_STANDIN_LOG     file that receives one line per invocation: the
 //                           argument vector, argv[0] included, joined by tabs,
 //                           with "\\", tab, line feed and carriage return
@@ -67,8 +69,8 @@ void RemoveDevice(const Device& device);
 // are removed, never followed. Quietly leaves whatever cannot be removed.
 void RemoveTree(const std::string& path);
 
-// Where volumes are mounted, as on macOS.
-constexpr const char* kVolumesRoot = "/Volumes";
+// Where volumes are mounted: $RAMDISK_STANDIN_VOLUMES, else "/Volumes".
+std::string VolumesRoot();
 
 }  // namespace standin
 
