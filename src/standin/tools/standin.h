@@ -19,12 +19,9 @@
 //   RAMDISK_STANDIN_SIGNAL_<VERB>  a signal number the verb dies of
 //   RAMDISK_STANDIN_WARNING  when set, every run starts with a deprecation
 //                           warning on standard error (and still succeeds)
-//   RAMDISK_STANDIN_NOISE_BYTES    after an injected failure's TEXT, that
-//                           many more bytes of standard error
 //   RAMDISK_STANDIN_ATTACH_OUTPUT  what "attach -plist" prints instead of its
 //                           property list: "malformed", "nodevice",
-//                           "emptydevice", "empty", or "file:PATH" for the
-//                           bytes of that file
+//                           "emptydevice" or "empty"
 // VERB is ATTACH, DETACH, INFO, APFS or ERASEVOLUME.
 
 #include <optional>
