@@ -12,6 +12,7 @@
 
 #include "core/common/command_line.h"
 #include "core/common/text_output.h"
+#include "core/common/unique_fd.h"
 #include "support/files.h"
 
 #if defined(__linux__)
@@ -99,22 +100,88 @@ std::string Reported(const std::vector<std::string>& args, const std::function<v
 
 namespace {
 
+#if defined(__linux__)
+std::string Failed(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+// A process left in the mount namespace this one is about to leave. It
+// reads one path and tells, by its exit status, whether that path shows
+// there.
+class Watcher {
+ public:
+  Watcher() {
+    int ends[2];
+    if (::pipe(ends) != 0)
+      return;
+    const UniqueFd question(ends[0]);
+    ask_.reset(ends[1]);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ask_.reset();
+      char path[4096] = "";
+      ::_exit(::read(question.get(), path, sizeof path - 1) > 0 && ::access(path, F_OK) == 0);
+    }
+  }
+  Watcher(const Watcher&) = delete;
+  Watcher& operator=(const Watcher&) = delete;
+  ~Watcher() { Sees(""); }
+
+  // The first answer only; true, to be safe, when there is none.
+  bool Sees(const char* path) {
+    if (pid_ <= 0)
+      return true;
+    (void)::write(ask_.get(), path, std::strlen(path) + 1);
+    ask_.reset();
+    int status = 0;
+    ::waitpid(std::exchange(pid_, -1), &status, 0);
+    return !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+  }
+
+ private:
+  UniqueFd ask_;
+  pid_t pid_ = -1;
+};
+
+// A tmpfs on /Volumes that no process outside this one sees; empty when it
+// is there, else why not and what to do.
+std::string PrivateVolumes() {
+  Watcher watcher;
+  if (::unshare(CLONE_NEWNS) != 0)
+    return Failed("unshare") + " (the end-to-end tests need root)";
+  // EINVAL: "/" is no mount point, as in a chroot, so the mount that holds
+  // it cannot be made private from here. Mounts below it still stay here
+  // unless that mount is shared, which the watcher tells.
+  const bool root_private = ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+  if (!root_private && errno != EINVAL)
+    return Failed("mount --make-rprivate /");
+  ::mkdir("/Volumes", 0755);
+  if (::mount("tmpfs", "/Volumes", "tmpfs", 0, "size=16m") != 0)
+    return Failed("mount tmpfs on /Volumes");
+  if (root_private)
+    return "";
+  char probe[] = "/Volumes/probe-XXXXXX";
+  const UniqueFd file(::mkstemp(probe));
+  if (!file.valid() || watcher.Sees(probe)) {
+    ::umount2("/Volumes", MNT_DETACH);
+    return "/ is not a mount point (a chroot?) and the mount that holds it is shared, so a "
+           "tmpfs on /Volumes would show outside the test; enter the chroot from a private "
+           "mount namespace (unshare -m --propagation private chroot DIR ...), or make DIR a "
+           "mount point first (mount --bind DIR DIR)";
+  }
+  ::unlink(probe);
+  return "";
+}
+#endif
+
 // Empty once this process has a fresh, private /Volumes; else why not.
 std::string FreshVolumes() {
 #if defined(__linux__)
-  static bool private_namespace = false;
-  if (!private_namespace) {
-    if (::unshare(CLONE_NEWNS) != 0)
-      return std::string("unshare: ") + std::strerror(errno);
-    if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-      return std::string("mount --make-rprivate /: ") + std::strerror(errno);
-    ::mkdir("/Volumes", 0755);
-    private_namespace = true;
-  } else {
-    ::umount2("/Volumes", MNT_DETACH);
-  }
+  static const std::string problem = PrivateVolumes();
+  static bool first = true;
+  if (!problem.empty() || std::exchange(first, false))
+    return problem;
+  ::umount2("/Volumes", MNT_DETACH);
   if (::mount("tmpfs", "/Volumes", "tmpfs", 0, "size=16m") != 0)
-    return std::string("mount tmpfs on /Volumes: ") + std::strerror(errno);
+    return Failed("mount tmpfs on /Volumes");
   return "";
 #else
   return "private mount namespaces need Linux";

@@ -70,8 +70,8 @@ inline std::string EraseRun(const std::string& file_system, const std::string& n
 std::string Reported(const std::vector<std::string>& args, const std::function<void()>& run);
 
 // Runs the built tool against the stand-ins, inside a private mount
-// namespace whose /Volumes is a fresh tmpfs for every test. Skips the test
-// where no mount namespace can be made (not root, not Linux).
+// namespace whose /Volumes is a fresh tmpfs for every test. Skips, saying
+// why and what to do, where no such /Volumes can be made.
 class EndToEndTest : public StandInTest {
  protected:
   void SetUp() override;
