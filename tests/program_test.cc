@@ -82,12 +82,19 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{{"-list", "-add:a/b"}, "General error: Invalid mount point string: a/b\n"},
         RunCase{{"-list", "-del:"}, "General error: No mount point given\n"}));
 
-TEST(ProgramTest, ErrorOnUnwritableOutputStillExitsTwo) {
+// Standard output as a careless parent may leave it: unwritable, or closed.
+TEST(ProgramTest, CarelessParentsOutput) {
   ProcessOptions options;
   options.stdout_broken = true;
   ProcessResult result = RunProcess(RAMDISK_BINARY, {"foo"}, options);
   EXPECT_EQ(result.exit_code, 2);
   EXPECT_EQ(result.err, "");
+  // Closed: the usage text goes nowhere, and nothing else in its place.
+  options = {};
+  options.stdout_closed = true;
+  result = RunProcess(RAMDISK_BINARY, {}, options);
+  EXPECT_EQ(result.out + result.err, "");
+  EXPECT_EQ(result.exit_code, 0);
 }
 
 using ProgramToolTest = testing::StandInTest;

@@ -80,6 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
         // inside the last character.
         {"CutNeverSplitsACharacter", Block({{u"T", {PV(kLong)}}}), std::string(239, 'x')},
         {"ValueLengthLies", Block({{u"T", {kLyingEntry}}}), "error: Stream read error"},
+        // Its key's first unit would end one byte past it.
+        {"SevenBytes", Bytes{7, 0, 0, 0, 0, 0, 0, 0}, "error: Stream read error"},
         {"NoStringTable", Block({}), "error: List index (0) out of bounds"}}),
     [](const auto& param) { return std::string(param.param.name); });
 
