@@ -72,22 +72,5 @@ INSTANTIATE_TEST_SUITE_P(
                       FlagCase{{"-forced"}, false}, FlagCase{{"--force"}, false},
                       FlagCase{{"/force"}, false}, FlagCase{{"force", "-", ""}, false}));
 
-TEST(RecordedCommandLine, ProgramNameIsNotAnArgument) {
-  const char* argv[] = {"/usr/local/bin/ramdisk", "-add:x", "-force", nullptr};
-  SetCommandLine(3, argv);
-  EXPECT_EQ(ParamCount(), 2);
-  EXPECT_EQ(ProgramName(), "/usr/local/bin/ramdisk");
-  std::string value;
-  EXPECT_TRUE(FindCmdLineSwitch("add", value));
-  EXPECT_EQ(value, "x");
-  EXPECT_TRUE(FindCmdLineSwitch("force"));
-  EXPECT_FALSE(FindCmdLineSwitch("ramdisk", value));
-
-  SetCommandLine(0, argv);
-  EXPECT_EQ(ParamCount(), -1);
-  EXPECT_EQ(ProgramName(), "");
-  EXPECT_TRUE(CommandLineArguments().empty());
-}
-
 }  // namespace
 }  // namespace ramdisk

@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <ostream>
 
 #include "console/input_error.h"
 #include "support/child_process.h"
+#include "support/files.h"
+#include "support/outcome.h"
+#include "support/stand_ins.h"
 
 namespace ramdisk {
 namespace {
@@ -16,7 +23,7 @@ using testing::RunProcess;
 
 struct NameCase {
   const char* value;
-  const char* error;  // nullptr when accepted
+  const char* outcome;  // "accepted", or the message
 };
 
 std::ostream& operator<<(std::ostream& os, const NameCase& c) {
@@ -27,22 +34,15 @@ class GetMountPointTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(GetMountPointTest, AcceptsOrRefuses) {
   const NameCase& c = GetParam();
-  if (c.error == nullptr) {
-    EXPECT_EQ(GetMountPoint(c.value), c.value);
-    return;
-  }
-  try {
-    GetMountPoint(c.value);
-    FAIL() << "accepted " << c.value;
-  } catch (const EInputError& error) {
-    EXPECT_EQ(error.Message(), c.error);
-  }
+  EXPECT_EQ(testing::Outcome<EInputError>([&] { EXPECT_EQ(GetMountPoint(c.value), c.value); }),
+            c.outcome);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, GetMountPointTest,
-                         ::testing::Values(NameCase{" my disk ", nullptr}, NameCase{"...", nullptr},
-                                           NameCase{".hidden", nullptr},
-                                           NameCase{"\xc3\xa9t\xc3\xa9", nullptr},
+                         ::testing::Values(NameCase{" my disk ", "accepted"},
+                                           NameCase{"...", "accepted"},
+                                           NameCase{".hidden", "accepted"},
+                                           NameCase{"\xc3\xa9t\xc3\xa9", "accepted"},
                                            NameCase{"", "No mount point given"},
                                            NameCase{"x:y", "Invalid mount point string: x:y"},
                                            NameCase{"/", "Invalid mount point string: /"},
@@ -54,9 +54,7 @@ struct RunCase {
 };
 
 std::ostream& operator<<(std::ostream& os, const RunCase& c) {
-  for (const std::string& a : c.args)
-    os << " [" << a << "]";
-  return os;
+  return os << testing::Bracketed(c.args);
 }
 
 class DispatchTest : public ::testing::TestWithParam<RunCase> {};
@@ -89,12 +87,108 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{{"-list", "-add:a/b"}, "General error: Invalid mount point string: a/b\n"},
         RunCase{{"-list", "-del:"}, "General error: No mount point given\n"}));
 
-TEST(ProgramTest, ErrorOnUnwritableOutputStillExitsTwo) {
+// Standard output as a careless parent may leave it: unwritable, or closed.
+TEST(ProgramTest, CarelessParentsOutput) {
   ProcessOptions options;
   options.stdout_broken = true;
   ProcessResult result = RunProcess(RAMDISK_BINARY, {"foo"}, options);
   EXPECT_EQ(result.exit_code, 2);
   EXPECT_EQ(result.err, "");
+  // Closed: the usage text goes nowhere, and nothing else in its place.
+  options = {};
+  options.stdout_closed = true;
+  result = RunProcess(RAMDISK_BINARY, {}, options);
+  EXPECT_EQ(result.out + result.err, "");
+  EXPECT_EQ(result.exit_code, 0);
+}
+
+class ProgramToolTest : public testing::StandInTest {
+ protected:
+  // Puts a script of `body` first on PATH as `tool`; `$STANDIN` names the
+  // stand-in of that name, for the script to hand over to.
+  std::vector<std::string> Wrapped(const std::string& tool, const std::string& body) {
+    const std::string bin = dir() + "/bin";
+    testing::WriteFile(bin + "/" + tool,
+                       "#!/bin/sh\nSTANDIN=" RAMDISK_STANDIN_BIN_DIR "/" + tool + "\n" + body,
+                       0755);
+    return {"PATH=" + bin + ":" + std::getenv("PATH")};
+  }
+  ProcessResult Run(const std::vector<std::string>& args,
+                    const std::vector<std::string>& environment, ProcessOptions options = {}) {
+    options.environment = environment;
+    return RunProcess(RAMDISK_BINARY, args, options);
+  }
+};
+
+// Run with sudo from a directory anyone can write to, the tool must not run
+// a file left there under a disk tool's name, with PATH or without.
+TEST_F(ProgramToolTest, ToolNamedFileInTheWorkingDirectoryIsNotRun) {
+  testing::WriteFile(dir() + "/hdiutil", "#!/bin/sh\ntouch planted\n", 0755);
+  ProcessOptions options;
+  options.working_directory = dir();
+  EXPECT_EQ(Run({"-list"}, {}, options).out, "");
+  EXPECT_EQ(Run({"-list"}, {"PATH="}, options).out,
+            "General error: Executable not found: \"hdiutil\"\n");
+  EXPECT_NE(::access((dir() + "/planted").c_str(), F_OK), 0) << "the planted file ran";
+}
+
+// An entity's text and elements are part of the property list; a blank
+// CDATA section is no device, and goes to no tool.
+TEST_F(ProgramToolTest, EntitiesAndCdataAreReadAsXPathSeesThem) {
+  const struct {
+    const char* doctype;
+    const char* entry;
+    const char* result;
+  } cases[] = {{"<!DOCTYPE plist [<!ENTITY k 'dev-entry'>]>",
+                "<key>&k;</key><string>/dev/disk4</string>", "Created memory volume /Volumes/x"},
+               {"<!DOCTYPE plist [<!ENTITY e '<key>dev-entry</key><string>/dev/disk4</string>'>]>",
+                "&e;", "Created memory volume /Volumes/x"},
+               {"", "<key>dev-entry</key><string><![CDATA[ ]]></string>",
+                "General error: Unexpected XML output"}};
+  const std::string document = dir() + "/attach.xml";
+  // The stand-in attaches /dev/disk4, then the document stands for its output.
+  const std::vector<std::string> environment =
+      Wrapped("hdiutil", "\"$STANDIN\" \"$@\" >/dev/null || exit\n[ \"$1\" = attach ] && cat " +
+                             document + "\nexit 0\n");
+  for (const auto& c : cases) {
+    testing::WriteFile(document, std::string(c.doctype) +
+                                     "<plist><dict><key>system-entities</key><array><dict>" +
+                                     c.entry + "</dict></array></dict></plist>");
+    EXPECT_EQ(Run({"-add:x", "-size:1g"}, environment).out,
+              std::string("Creating memory volume...\n") + c.result + "\n")
+        << c.entry;
+    testing::RemoveTree(volumes() + "x");
+  }
+  std::vector<std::string> formats;
+  for (const std::string& run : ToolRuns()) {
+    if (run.rfind("diskutil", 0) == 0)
+      formats.push_back(run);
+  }
+  EXPECT_EQ(formats, std::vector<std::string>(2, testing::ApfsRun("x")));
+}
+
+// A tool may leave a process behind that holds its output (a helper it
+// started, a wrapper script's background job): the run ends with the tool.
+TEST_F(ProgramToolTest, ProcessLeftBehindByAToolDoesNotHoldTheRunUp) {
+  const auto start = std::chrono::steady_clock::now();
+  ProcessResult result =
+      Run({"-list"}, Wrapped("hdiutil",
+                             "(for fd in 3 4 5 6 7 8 9; do eval \"exec $fd>&-\"; done\n"
+                             " sleep 3; echo late; echo late >&2) &\nexec \"$STANDIN\" "
+                             "\"$@\"\n"));
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+// Ignored, SIGCHLD would let the system reap the tools before the tool
+// learns how they ended.
+TEST_F(ProgramToolTest, InheritedIgnoredChildSignalDoesNotHideExitStatuses) {
+  ProcessOptions options;
+  options.ignore_sigchld = true;
+  ProcessResult result = RunProcess(RAMDISK_BINARY, {"-list"}, options);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.exit_code, 0);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "core/common/text_output.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace ramdisk {
 namespace {
@@ -72,6 +75,35 @@ TEST(TextOutputFailureTest, FailedWriteRaisesDiskFull) {
   EXPECT_THROW(piped.WriteLine("a line longer than the buffer"), EOutputError);
   ::close(full);
   ::sigaction(SIGPIPE, &saved, nullptr);
+}
+
+// A parent may leave its output non-blocking. A full pipe then makes the
+// writer wait for room, however long the reader takes, and lose nothing.
+TEST(TextOutputWaitTest, NonBlockingOutputWaitsForRoom) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  ::fcntl(ends[1], F_SETFL, O_NONBLOCK);
+  std::size_t filled = 0;
+  for (ssize_t n; (n = ::write(ends[1], "0123456789abcdef", 16)) > 0;)
+    filled += static_cast<std::size_t>(n);
+  ASSERT_EQ(errno, EAGAIN);
+  std::string received;
+  std::thread reader([&] {
+    char buffer[512];
+    for (ssize_t n; (n = ::read(ends[0], buffer, sizeof buffer)) > 0;)
+      received.append(buffer, static_cast<std::size_t>(n));
+  });
+  const std::string line(1 << 20, 'x');
+  TextOutput output(ends[1], /*line_mode=*/false, 1 << 16);
+  EXPECT_NO_THROW({
+    output.WriteLine(line);
+    output.Flush();
+  });
+  ::close(ends[1]);
+  reader.join();
+  ::close(ends[0]);
+  EXPECT_EQ(received.size(), filled + line.size() + 1);
+  EXPECT_EQ(received.substr(filled), line + "\n");
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/common/version.h"
 #include "tools/version_block_writer.h"
 
 namespace ramdisk {
@@ -80,6 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         // inside the last character.
         {"CutNeverSplitsACharacter", Block({{u"T", {PV(kLong)}}}), std::string(239, 'x')},
         {"ValueLengthLies", Block({{u"T", {kLyingEntry}}}), "error: Stream read error"},
+        // Its key's first unit would end one byte past it.
+        {"SevenBytes", Bytes{7, 0, 0, 0, 0, 0, 0, 0}, "error: Stream read error"},
         {"NoStringTable", Block({}), "error: List index (0) out of bounds"}}),
     [](const auto& param) { return std::string(param.param.name); });
 
@@ -112,39 +113,6 @@ TEST(VersionBlockWriterTest, Layout) {
       (Bytes{48, 0, 0, 0, 1, 0, 'T', 0, 0,   0, 0,   0,                            //
              18, 0, 1, 0, 1, 0, 'K', 0, 'e', 0, 'y', 0, 0,   0, 0, 0, 0, 0, 0, 0,  //
              16, 0, 2, 0, 1, 0, 'K', 0, 0,   0, 0,   0, 'x', 0, 0, 0}));
-}
-
-constexpr std::uint16_t kParts[] = {RAMDISK_EXPECTED_VERSION_PARTS};
-
-// The program's one resource is the block for the configured version and
-// texts.
-TEST(LinkedVersionTest, DecodesToTheConfiguredTexts) {
-  const ResourceTable table = LinkedResources();
-  ASSERT_EQ(table.count, 1u);
-  const ResourceEntry& entry = table.entries[0];
-  EXPECT_TRUE(entry.type == 16 && entry.id == 1 && entry.language == 0);
-  const VersionInfo info = ReadVersionInfo(entry.data, entry.size);
-  const std::uint32_t most = std::uint32_t{kParts[0]} << 16 | kParts[1];
-  const std::uint32_t least = std::uint32_t{kParts[2]} << 16 | kParts[3];
-  EXPECT_EQ(info.fixed_part, (std::vector<std::uint32_t>{0xFEEF04BD, 0x00010000, most, least, most,
-                                                         least, 0x3F, 0, 0x00040004, 1, 0, 0, 0}));
-  ASSERT_EQ(info.string_tables.size(), 1u);
-  EXPECT_EQ(info.string_tables[0].name, "040904E4");
-  EXPECT_EQ(info.string_tables[0].entries, (std::vector<std::pair<std::string, std::string>>{
-                                               {"CompanyName", RAMDISK_EXPECTED_COMPANY_NAME},
-                                               {"FileDescription", "RAM Disk Console"},
-                                               {"LegalCopyright", RAMDISK_EXPECTED_LEGAL_COPYRIGHT},
-                                               {"ProductName", RAMDISK_EXPECTED_PRODUCT_NAME},
-                                               {"ProductVersion", RAMDISK_EXPECTED_PRODUCT_VERSION},
-                                               {"Comments", ""},
-                                               {"FileVersion", RAMDISK_EXPECTED_FILE_VERSION},
-                                               {"InternalName", ""},
-                                               {"LegalTrademarks", ""},
-                                               {"OriginalFilename", ""}}));
-  ASSERT_EQ(info.translations.size(), 1u);
-  EXPECT_EQ(info.translations[0].language, 0x0409);
-  EXPECT_EQ(info.translations[0].code_page, 0x04E4);
-  EXPECT_EQ(GetVersionString(), RAMDISK_EXPECTED_PRODUCT_VERSION);
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ TFileSystem ParseFileSystem(const std::string& value) {
 
 }  // namespace
 
-void AddDisk(const std::string& name) {
-  const std::string mount_point = MountPointPath(name);
+void AddDisk(const std::string& name, const std::string& volumes) {
+  const std::string mount_point = MountPointPath(volumes, name);
   if (DirectoryExists(mount_point))
     throw EInputError(FormatMessage(messages::kMountPointInUse, name));
 

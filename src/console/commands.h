@@ -10,12 +10,15 @@ namespace ramdisk {
 // The four things one run can do. Each reports failure by raising an
 // Exception, which the entry point turns into "General error: " + message.
 
-// Creates a memory volume mounted at "/Volumes/" + name, from the "size" and
-// "fs" switches.
-void AddDisk(const std::string& name);
+// `volumes` is the folder below which the system mounts volumes, ending in
+// "/": kVolumes for the tool, a folder of their own for tests.
 
-// Detaches the volume mounted at "/Volumes/" + name, forced with "-force".
-void DelDisk(const std::string& name);
+// Creates a memory volume mounted at `volumes` + name, from the "size" and
+// "fs" switches.
+void AddDisk(const std::string& name, const std::string& volumes);
+
+// Detaches the volume mounted at `volumes` + name, forced with "-force".
+void DelDisk(const std::string& name, const std::string& volumes);
 
 // Writes a line for each RAM disk that "hdiutil info" lists, once it has
 // answered; nothing when there is none.

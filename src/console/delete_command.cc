@@ -10,8 +10,8 @@
 
 namespace ramdisk {
 
-void DelDisk(const std::string& name) {
-  const std::string mount_point = MountPointPath(name);
+void DelDisk(const std::string& name, const std::string& volumes) {
+  const std::string mount_point = MountPointPath(volumes, name);
   if (!DirectoryExists(mount_point))
     throw EInputError(FormatMessage(messages::kNoVolumesNamed, name));
 

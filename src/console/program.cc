@@ -66,11 +66,11 @@ void RunCommand() {
   }
   std::string command_value;
   if (FindCmdLineSwitch("add", command_value)) {
-    AddDisk(GetMountPoint(command_value));
+    AddDisk(GetMountPoint(command_value), kVolumes);
     return;
   }
   if (FindCmdLineSwitch("del", command_value)) {
-    DelDisk(GetMountPoint(command_value));
+    DelDisk(GetMountPoint(command_value), kVolumes);
     return;
   }
   if (FindCmdLineSwitch("list")) {

@@ -18,8 +18,14 @@ int MainBlock();
 // Accepts a command value as a volume name, or raises EInputError.
 std::string GetMountPoint(const std::string& command_value);
 
-// Where the volume of that name is mounted: "/Volumes/" followed by it.
-inline std::string MountPointPath(const std::string& name) { return "/Volumes/" + name; }
+// The folder below which the system mounts volumes.
+inline constexpr char kVolumes[] = "/Volumes/";
+
+// Where the volume `name` is mounted: `volumes` (kVolumes for the tool)
+// followed by the name.
+inline std::string MountPointPath(const std::string& volumes, const std::string& name) {
+  return volumes + name;
+}
 
 }  // namespace ramdisk
 

@@ -55,6 +55,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
       ::dup2(unread[1], 1);
       ::close(unread[1]);
       ::signal(SIGPIPE, SIG_IGN);
+    } else if (options.stdout_closed) {
+      ::close(1);
     } else if (!options.stdout_path.empty()) {
       int existing = options.stdout_append ? O_APPEND : O_TRUNC;
       int fd = ::open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | existing, 0644);

@@ -16,6 +16,8 @@ struct ProcessOptions {
   // Standard output is a pipe whose read end is closed, with SIGPIPE ignored
   // in the child: every write to it fails (EPIPE).
   bool stdout_broken = false;
+  // Standard output is closed in the child, as `program >&-` leaves it.
+  bool stdout_closed = false;
   // "NAME=value" entries added to (or replacing in) the test's environment.
   std::vector<std::string> environment;
   // Start the child with SIGCHLD ignored, as some parents leave it.

@@ -3,12 +3,9 @@
 // outputs of the real tool.
 
 #include <errno.h>
-#include <stdio.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -53,21 +50,16 @@ bool ParseSectors(const std::string& url, unsigned long long& sectors) {
   return true;
 }
 
+// Only the property-list form, the one the tool asks for.
 int Attach(const std::vector<std::string>& args) {
-  bool plist = false;
   std::string url;
   for (const std::string& arg : args) {
-    if (arg == "-plist")
-      plist = true;
-    else if (arg == "-nomount")
+    if (arg == "-plist" || arg == "-nomount")
       continue;
-    else if (url.empty() && arg.rfind("-", 0) != 0)
-      url = arg;
-    else
+    if (!url.empty() || arg.rfind("-", 0) == 0)
       standin::Fail(1, "hdiutil: attach: unknown option \"" + arg + "\"");
+    url = arg;
   }
-  if (url.empty())
-    standin::Fail(1, "hdiutil: attach: no image specified");
   unsigned long long sectors = 0;
   if (!ParseSectors(url, sectors))
     standin::Fail(1, "hdiutil: attach failed - No such file or directory");
@@ -75,9 +67,7 @@ int Attach(const std::vector<std::string>& args) {
     standin::Fail(1, "hdiutil: attach failed - Invalid argument");
 
   standin::Device device = standin::NewDevice(sectors);
-  std::string path = "/dev/" + standin::DeviceName(device.number);
-  // Without -plist the real tool pads the device path with blanks and a tab.
-  std::cout << (plist ? Plist(path) : path + "          \t\n");
+  std::cout << Plist("/dev/" + standin::DeviceName(device.number));
   return 0;
 }
 
@@ -200,7 +190,7 @@ int main(int argc, char** argv) {
   standin::Begin(argc, argv, verb);
   if (verb == "attach")
     return Attach(args);
-  if (verb == "detach" || verb == "eject")
+  if (verb == "detach")
     return Detach(args);
   if (verb == "info")
     return Info(args);

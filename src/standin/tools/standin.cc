@@ -30,10 +30,10 @@ std::string Upper(std::string text) {
   return text;
 }
 
-void WriteAll(int fd, const char* data, std::size_t size) {
+void WriteAll(int fd, const std::string& text) {
   std::size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::write(fd, data + done, size - done);
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -41,8 +41,6 @@ void WriteAll(int fd, const char* data, std::size_t size) {
     done += static_cast<std::size_t>(n);
   }
 }
-
-void WriteAll(int fd, const std::string& text) { WriteAll(fd, text.data(), text.size()); }
 
 std::string Escape(const std::string& argument) {
   std::string out;
@@ -115,14 +113,12 @@ void Begin(int argc, char** argv, const std::string& verb) {
 void Fail(int status, const std::string& text) {
   if (!text.empty())
     WriteAll(2, text.back() == '\n' ? text : text + "\n");
-  unsigned long long noise = std::strtoull(Env("RAMDISK_STANDIN_NOISE_BYTES").c_str(), nullptr, 10);
-  const std::string chunk(64 * 1024, 'n');
-  while (noise > 0) {
-    std::size_t size = noise < chunk.size() ? static_cast<std::size_t>(noise) : chunk.size();
-    WriteAll(2, chunk.data(), size);
-    noise -= size;
-  }
   std::exit(status);
+}
+
+std::string VolumesRoot() {
+  std::string root = Env("RAMDISK_STANDIN_VOLUMES");
+  return root.empty() ? "/Volumes" : root;
 }
 
 std::string DeviceName(int number) { return "disk" + std::to_string(number); }

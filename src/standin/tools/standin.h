@@ -3,11 +3,13 @@
 
 // Shared machinery of the stand-in disk tools that play "hdiutil" and
 // "diskutil" on systems without them. They keep their devices as files in a
-// state directory and mount by creating "/Volumes/" + name.
+// state directory and mount by creating a folder for the volume.
 //
 // Environment:
 //   RAMDISK_STANDIN_STATE   state directory (default: $TMPDIR or /tmp, then
 //                           "ramdisk-standin-" + uid)
+//   RAMDISK_STANDIN_VOLUMES folder below which volumes are mounted (default:
+//                           /Volumes, as on macOS)
 //   RAMDISK_STANDIN_LOG     file that receives one line per invocation: the
 //                           argument vector, argv[0] included, joined by tabs,
 //                           with "\\", tab, line feed and carriage return
@@ -17,8 +19,6 @@
 //   RAMDISK_STANDIN_SIGNAL_<VERB>  a signal number the verb dies of
 //   RAMDISK_STANDIN_WARNING  when set, every run starts with a deprecation
 //                           warning on standard error (and still succeeds)
-//   RAMDISK_STANDIN_NOISE_BYTES    after an injected failure's TEXT, that
-//                           many more bytes of standard error
 //   RAMDISK_STANDIN_ATTACH_OUTPUT  what "attach -plist" prints instead of its
 //                           property list: "malformed", "nodevice",
 //                           "emptydevice", "empty", or "file:PATH" for the
@@ -67,8 +67,8 @@ void RemoveDevice(const Device& device);
 // are removed, never followed. Quietly leaves whatever cannot be removed.
 void RemoveTree(const std::string& path);
 
-// Where volumes are mounted, as on macOS.
-constexpr const char* kVolumesRoot = "/Volumes";
+// Where volumes are mounted: $RAMDISK_STANDIN_VOLUMES, else "/Volumes".
+std::string VolumesRoot();
 
 }  // namespace standin
 

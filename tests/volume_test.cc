@@ -1,0 +1,80 @@
+// Memory volumes against the stand-in disk tools, in this process: what each
+// tool run gets, and what is undone when a run fails.
+
+#include <limits>
+#include <optional>
+#include <ostream>
+
+#include "core/common/file_system.h"
+#include "core/macos/memory_volume.h"
+#include "support/outcome.h"
+#include "support/stand_ins.h"
+
+namespace ramdisk {
+namespace {
+
+using Lines = std::vector<std::string>;
+using testing::ApfsRun;
+using testing::AttachRun;
+using testing::EraseRun;
+
+const char kOk[] = "accepted";
+const std::string k1G = AttachRun("2097152");
+const std::string kApfs = ApfsRun("a b");
+const std::string kUndo = "hdiutil\tdetach\t/dev/disk4";
+
+struct CreateCase {
+  std::uint64_t size;
+  TFileSystem file_system;
+  Lines environment;  // "NAME=value" for the stand-ins, after "RAMDISK_STANDIN_"
+  std::string outcome;
+  Lines runs;
+  int devices_left;  // RAM devices and APFS containers
+};
+
+std::ostream& operator<<(std::ostream& os, const CreateCase& c) {
+  os << c.size << " " << FileSystemName[c.file_system];
+  for (const std::string& entry : c.environment)
+    os << " " << entry.substr(0, entry.find(':'));
+  return os;
+}
+
+class CreateVolumeTest : public testing::StandInTest,
+                         public ::testing::WithParamInterface<CreateCase> {};
+
+// The name is one argument, blank and all.
+TEST_P(CreateVolumeTest, RunsTheToolsInTurn) {
+  const CreateCase& c = GetParam();
+  for (const std::string& entry : c.environment)
+    SetEnv("RAMDISK_STANDIN_" + entry.substr(0, entry.find('=')),
+           entry.substr(entry.find('=') + 1));
+  TMemoryVolume volume;
+  volume.Size = c.size;
+  volume.FileSystem = c.file_system;
+  volume.Name = "a b";
+  EXPECT_EQ(testing::Outcome([&] { volume.CreateVolume(); }), c.outcome);
+  EXPECT_EQ(ToolRuns(), c.runs);
+  EXPECT_EQ(AttachedDevices(), c.devices_left);
+}
+
+constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+
+// Size / 512 sectors, then the file system's own verb, device and name in
+// its order. A failed format is undone; nothing is known to undo before.
+INSTANTIATE_TEST_SUITE_P(
+    Table, CreateVolumeTest,
+    ::testing::ValuesIn(std::vector<CreateCase>{
+        {kGiB, fsAPFS, {}, kOk, {k1G, kApfs}, 2},
+        {1000, fsHFS, {}, kOk, {AttachRun("1"), EraseRun("HFS+", "a b")}, 1},
+        {kMax, fsExFAT, {}, kOk, {AttachRun("36028797018963967"), EraseRun("exFAT", "a b")}, 1},
+        {kGiB, fsFAT32, {"WARNING=1"}, kOk, {k1G, EraseRun("FAT32", "a b")}, 1},
+        {511, fsAPFS, {}, "hdiutil: attach failed - Invalid argument", {AttachRun("0")}, 0},
+        {kGiB, fsAPFS, {"FAIL_ATTACH=1:busy"}, "busy", {k1G}, 0},
+        {kGiB, fsAPFS, {"ATTACH_OUTPUT=nodevice"}, "Unexpected XML output", {k1G}, 1},
+        {kGiB, fsAPFS, {"ATTACH_OUTPUT=emptydevice"}, "Unexpected XML output", {k1G}, 1},
+        {kGiB, fsHFS, {"FAIL_ERASEVOLUME=1:e\nf"}, "e", {k1G, EraseRun("HFS+", "a b"), kUndo}, 0},
+        {kGiB, fsAPFS, {"FAIL_APFS=1:e", "FAIL_DETACH=16:d"}, "d", {k1G, kApfs, kUndo}, 1}}));
+
+}  // namespace
+}  // namespace ramdisk
