@@ -65,7 +65,7 @@ std::string XPathString(xmlXPathObject* result) {
     case XPATH_NODESET: {
       // The string-value of the first node in document order, worked out
       // here: libxml2 (before 2.11) grows its buffer by each piece of text,
-      // which turns many entity expansions into quadratic copying.
+      // which turns an element of many pieces into quadratic copying.
       xmlNodeSet* nodes = result->nodesetval;
       if (nodes == nullptr || nodes->nodeNr == 0)
         return "";

@@ -5,14 +5,18 @@
 
 namespace standin {
 
+// What every property list of the real tool starts with, up to its
+// top-level dict.
+#define STANDIN_PLIST_PROLOG                                \
+  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"            \
+  "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" " \
+  "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"   \
+  "<plist version=\"1.0\">\n"                               \
+  "<dict>\n"
+
 // The property list that "hdiutil attach -plist" prints for a RAM device,
 // around its "dev-entry": keys in alphabetical order, tab-indented.
-inline constexpr char kAttachPlistHead[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist version=\"1.0\">\n"
-    "<dict>\n"
+inline constexpr char kAttachPlistHead[] = STANDIN_PLIST_PROLOG
     "\t<key>system-entities</key>\n"
     "\t<array>\n"
     "\t\t<dict>\n"

@@ -163,13 +163,9 @@ std::string Image(const standin::Device& device) {
 int Info(const std::vector<std::string>& args) {
   if (args != std::vector<std::string>{"-plist"})
     standin::Fail(1, "Usage: hdiutil info -plist\nthe only form of info this stand-in prints");
-  std::cout << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-               "<plist version=\"1.0\">\n"
-               "<dict>\n"
-               "\t<key>framework</key>\n\t<string>671.100.2</string>\n"
-               "\t<key>images</key>\n\t<array>\n";
+  std::cout << STANDIN_PLIST_PROLOG
+      "\t<key>framework</key>\n\t<string>671.100.2</string>\n"
+      "\t<key>images</key>\n\t<array>\n";
   for (const standin::Device& device : standin::AllDevices())
     std::cout << Image(device);
   std::cout << "\t</array>\n"
