@@ -77,13 +77,25 @@ std::ostream& operator<<(std::ostream& os, const Run& c) {
 
 class RunTest : public CommandTest, public ::testing::WithParamInterface<Run> {};
 
+// The child runs as "hdiutil", the name its warnings begin with.
 TEST_P(RunTest, JudgesTheStatusAndReportsTheFirstLineOfStandardError) {
-  RecordingCommand command(kChild);
+  ASSERT_EQ(::symlink(kChild, (dir() + "/hdiutil").c_str()), 0);
+  RecordingCommand command(dir() + "/hdiutil");
   EXPECT_EQ(Fails(command, GetParam().args), GetParam().outcome);
   EXPECT_EQ(command.statuses, std::vector<int>{GetParam().status});
 }
 
 const std::string kMark = "\xEF\xBB\xBF";
+const std::string kDetachWarning =
+    "hdiutil: WARNING: 'hdiutil detach ...' is deprecated. Please use 'diskutil eject ...' "
+    "instead.";
+const std::string kBusy = "hdiutil: couldn't unmount \"disk18\" - Resource busy";
+std::string Repeated(const std::string& text, int times) {
+  std::string all;
+  while (times-- > 0)
+    all += text;
+  return all;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RunTest,
@@ -97,7 +109,28 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"e:" + kMark + std::string(70000, 'x'), "x:1"}, 1, std::string(64 * 1024, 'x')},
         Run{{"e:no line end", "x:1"}, 1, "no line end"}, Run{{"e:\nsecond\n", "x:1"}, 1, ""},
         Run{{"o:out\n", "x:3"}, 3, ""}, Run{{"o:<r/>", "-plist", "e:err\n", "x:1"}, 1, "err"},
-        Run{{"e:killed\n", "k:9"}, -9, "killed"}));
+        Run{{"e:killed\n", "k:9"}, -9, "killed"},
+        // The tool's own warnings are passed over, unless there is nothing else.
+        Run{{"e:" + kDetachWarning + "\n" + kBusy + "\n", "x:16"}, 16, kBusy},
+        Run{{"e:hdiutil: attach: WARNING: ignoring IDME options (obsolete)\n"
+             "hdiutil: attach failed - Resource busy\n",
+             "x:1"},
+            1,
+            "hdiutil: attach failed - Resource busy"},
+        Run{{"e:" + kDetachWarning + "\n", "x:1"}, 1, kDetachWarning},
+        Run{{"e:" + kBusy + "\nhdiutil: WARNING: x\n", "x:1"}, 1, kBusy},
+        Run{{"e:Warning: x\nError: -69888: Couldn't unmount disk\n", "x:1"}, 1, "Warning: x"},
+        Run{{"e:diskutil: WARNING: x\nreal", "x:1"}, 1, "diskutil: WARNING: x"},
+        Run{{"e:hdiutil: : WARNING: x\nreal", "x:1"}, 1, "hdiutil: : WARNING: x"},
+        Run{{"e:" + kMark + "hdiutil: WARN", "e:ING: a\r", "e:\nhdiutil: x: WARNING: b\r\nreal",
+             "x:1"},
+            1,
+            "real"},
+        Run{{"e:" + Repeated(kDetachWarning + "\n", 1000),
+             "e:" + Repeated(kDetachWarning + "\n", 1000),
+             "e:hdiutil: WARNING: " + std::string(70000, 'x') + "\nreal\n", "x:1"},
+            1,
+            "real"}));
 
 long MillisecondsSince(std::chrono::steady_clock::time_point start) {
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -76,14 +76,15 @@ class ChildReaper {
 };
 
 // The runner's ends of the tool's two output pipes, and what is kept of
-// them: the first line of standard error and, when asked for, standard
-// output.
+// them: the message line of standard error and, when asked for, standard
+// output. `tool` names the tool as it prints its warnings.
 class ToolOutput {
  public:
-  ToolOutput(UniqueFd output, UniqueFd error, bool keep_output)
+  ToolOutput(UniqueFd output, UniqueFd error, bool keep_output, std::string tool)
       : ends_{std::move(output), std::move(error)},
         keep_output_(keep_output),
-        output_text_(keep_output ? kMaxToolOutputBytes : 0) {}
+        output_text_(keep_output ? kMaxToolOutputBytes : 0),
+        error_line_(std::move(tool)) {}
 
   bool open() const { return ends_[0].valid() || ends_[1].valid(); }
 
@@ -229,7 +230,9 @@ ChildOutcome RunChildProcess(const std::string& executable, const TStringArray& 
   // Declared after the reaper, so that on an exception the pipes close
   // first and a child still writing gets EPIPE instead of blocking the
   // reaper's wait.
-  ToolOutput tool_output(std::move(output.read_end), std::move(error.read_end), keep_output);
+  // A tool names itself in its warnings by the base name it was run under.
+  ToolOutput tool_output(std::move(output.read_end), std::move(error.read_end), keep_output,
+                         executable.substr(executable.rfind('/') + 1));
 
   ChildOutcome outcome;
   outcome.exit_status = RunUntilExit(child, exits, tool_output);

@@ -17,7 +17,8 @@ struct ChildOutcome {
   // minus the raw wait status when a signal ended the child; -1 when
   // waiting for it failed.
   int exit_status = -1;
-  // The first line of standard error (see FirstLineCapture).
+  // The first line of standard error that is not one of the tool's own
+  // warnings, or its first line when all are (see FirstLineCapture).
   std::string error_line;
   // Standard output, when asked for, cut at kMaxToolOutputBytes;
   // `output_overflowed` tells whether there was more.
@@ -30,7 +31,7 @@ struct ChildOutcome {
 // without a shell, and returns once the child has ended and been reaped.
 // Each of the child's standard streams is a pipe of its own; its standard
 // input is at end of file from the start. Both output pipes are drained
-// while the child runs, keeping only the first line of standard error and,
+// while the child runs, keeping only the message line of standard error and,
 // when `keep_output`, standard output. Once the child has been reaped, what
 // its pipes hold already is taken without waiting for more: a process it
 // left behind that still holds them is not waited for, and what that one

@@ -3,27 +3,51 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace ramdisk {
 
-// Collects the first line of a stream that arrives in pieces of any size,
-// keeping at most kMaxLineBytes of it whatever the stream holds.
+// Whether `line` is one of the warnings that `tool` prints before its real
+// message: the tool's name, then ": WARNING:" or ": <word>: WARNING:"
+// ("hdiutil: WARNING: ...", "hdiutil: attach: WARNING: ..."). No line is a
+// warning of a tool without a name.
+bool IsToolWarning(std::string_view line, std::string_view tool);
+
+// Collects the message line of a tool's standard error, which arrives in
+// pieces of any size: the first line that is not a warning of `tool`
+// (IsToolWarning), or the first line when every line is one. Lines end at a
+// line feed, a carriage return, or both together; a byte-order mark at the
+// start of the stream is not part of the first line. At most kMaxLineBytes
+// of a line are kept and judged, and no more than the first line and the
+// one being read are held, however many warnings the stream holds.
 class FirstLineCapture {
  public:
   static constexpr std::size_t kMaxLineBytes = 64 * 1024;
 
+  // `tool`: the name the tool prints before its warnings, the base name of
+  // what was run ("hdiutil").
+  explicit FirstLineCapture(std::string tool = std::string());
+
   void Append(const char* data, std::size_t size);
 
-  // The text before the first line feed or carriage return, without a
-  // leading UTF-8 byte-order mark; empty for an empty stream. A line longer
-  // than kMaxLineBytes is cut there.
+  // The message line as the stream stands: a last line without a line end
+  // counts. Empty for an empty stream.
   std::string Line() const;
 
-  // Whether the line is complete: more of the stream would change nothing.
+  // Whether the message line is found: more of the stream would change
+  // nothing.
   bool complete() const { return complete_; }
 
  private:
-  std::string raw_;
+  // Judges the line read so far, which has ended or reached its limit.
+  void EndLine();
+
+  std::string tool_;
+  std::string line_;   // the line being read, up to its limit
+  std::string first_;  // the first line, once it has ended as a warning
+  bool seen_first_ = false;
+  bool skip_line_feed_ = false;  // a carriage return ended the last line
+  bool skip_rest_ = false;       // the line reached its limit as a warning
   bool complete_ = false;
 };
 
