@@ -68,13 +68,39 @@ INSTANTIATE_TEST_SUITE_P(
         {kGiB, fsAPFS, {}, kOk, {k1G, kApfs}, 2},
         {1000, fsHFS, {}, kOk, {AttachRun("1"), EraseRun("HFS+", "a b")}, 1},
         {kMax, fsExFAT, {}, kOk, {AttachRun("36028797018963967"), EraseRun("exFAT", "a b")}, 1},
-        {kGiB, fsFAT32, {"WARNING=1"}, kOk, {k1G, EraseRun("FAT32", "a b")}, 1},
+        // hdiutil as on macOS 27, warning first: the exit status decides.
+        {kGiB, fsFAT32, {"MACOS_VERSION=27.0"}, kOk, {k1G, EraseRun("FAT32", "a b")}, 1},
         {511, fsAPFS, {}, "hdiutil: attach failed - Invalid argument", {AttachRun("0")}, 0},
         {kGiB, fsAPFS, {"FAIL_ATTACH=1:busy"}, "busy", {k1G}, 0},
         {kGiB, fsAPFS, {"ATTACH_OUTPUT=nodevice"}, "Unexpected XML output", {k1G}, 1},
         {kGiB, fsAPFS, {"ATTACH_OUTPUT=emptydevice"}, "Unexpected XML output", {k1G}, 1},
         {kGiB, fsHFS, {"FAIL_ERASEVOLUME=1:e\nf"}, "e", {k1G, EraseRun("HFS+", "a b"), kUndo}, 0},
         {kGiB, fsAPFS, {"FAIL_APFS=1:e", "FAIL_DETACH=16:d"}, "d", {k1G, kApfs, kUndo}, 1}}));
+
+// From macOS 27 on diskutil does the image work; a version that is not a
+// plain dotted number counts as a release before it.
+TEST(ImageToolTest, DiskutilFromMacOS27On) {
+  const ImageTool kD = ImageTool::kDiskutil, kH = ImageTool::kHdiutil;
+  const std::pair<const char*, ImageTool> rows[] = {{"27.0", kD},
+                                                    {"27", kD},
+                                                    {"27.1.2", kD},
+                                                    {"28.0", kD},
+                                                    {"99999999999999999999.1", kD},
+                                                    {"26.4.1", kH},
+                                                    {"10.13.6", kH},
+                                                    {"", kH},
+                                                    {"abc", kH},
+                                                    {"27abc", kH},
+                                                    {"27.", kH},
+                                                    {".27", kH},
+                                                    {"27..1", kH},
+                                                    {" 27", kH},
+                                                    {"2\x00"
+                                                     "7",
+                                                     kH}};
+  for (const auto& [version, tool] : rows)
+    EXPECT_EQ(ImageToolFor(version), tool) << version;
+}
 
 }  // namespace
 }  // namespace ramdisk

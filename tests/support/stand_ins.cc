@@ -62,6 +62,13 @@ void StandInTest::SetUp() {
   SetEnv("RAMDISK_STANDIN_STATE", dir() + "/state");
   SetEnv("RAMDISK_STANDIN_LOG", dir() + "/tools.log");
   SetEnv("RAMDISK_STANDIN_VOLUMES", dir() + "/volumes");
+  PlayRelease("");
+}
+
+void StandInTest::PlayRelease(const std::string& version) {
+  SetEnv("RAMDISK_STANDIN_MACOS_VERSION", version);
+  release_.reset();
+  release_.emplace(version);
 }
 
 std::vector<std::string> StandInTest::ToolRuns() const {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/macos/image_tool.h"
 #include "support/child_process.h"
 
 namespace ramdisk::testing {
@@ -43,6 +44,11 @@ class StandInTest : public ProcessTest {
  protected:
   void SetUp() override;
 
+  // Plays macOS release `version` ("27.0"), for the volume code in this
+  // process and for the stand-ins and the tools they start, whatever the
+  // system. Until called: a release whose version cannot be read ("").
+  void PlayRelease(const std::string& version);
+
   // The stand-ins' folder of volumes, with a trailing "/".
   std::string volumes() const { return dir() + "/volumes/"; }
   // The stand-ins' invocations so far, one line each: the argument vector
@@ -51,6 +57,9 @@ class StandInTest : public ProcessTest {
   // Number of device numbers the stand-ins hold: the RAM devices attached
   // and the APFS containers on them.
   int AttachedDevices() const;
+
+ private:
+  std::optional<PretendProductVersion> release_;
 };
 
 // The stand-ins' log lines of the runs that make a volume on /dev/disk4.

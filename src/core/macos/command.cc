@@ -26,7 +26,12 @@ TCommand::TCommand(std::string executable) : executable_(std::move(executable)) 
 TCommand::~TCommand() = default;
 
 void TCommand::Execute(const TStringArray& args) {
-  const bool plist = std::any_of(args.begin(), args.end(), IsPlistMarker);
+  Run(args, std::any_of(args.begin(), args.end(), IsPlistMarker));
+}
+
+void TCommand::ExecuteReadingPropertyList(const TStringArray& args) { Run(args, true); }
+
+void TCommand::Run(const TStringArray& args, bool plist) {
   TStringArray argv;
   argv.reserve(args.size() + 1);
   argv.push_back(executable_);

@@ -39,12 +39,19 @@ class TCommand {
   //
   // Raises EProcess when the tool cannot be started (see RunChildProcess)
   // and when Success rejects its exit status: the message is then the
-  // first line of the tool's standard error, empty when it wrote none.
+  // first line of the tool's standard error that is not one of its own
+  // warnings (IsToolWarning; the first line when all are), empty when it
+  // wrote none.
   // With the plist marker, a successful run's standard output replaces
   // Document; output that is not well-formed raises EXMLReadError, and
   // output beyond kMaxToolOutputBytes raises EProcess
   // "Output of \"<executable>\" exceeds 16 MiB"; either leaves no document.
   void Execute(const TStringArray& args);
+
+  // As Execute, but a successful run's standard output is read as a
+  // property list whatever the arguments: for a tool whose own option for
+  // one is spelled otherwise ("diskutil image attach --plist").
+  void ExecuteReadingPropertyList(const TStringArray& args);
 
   // Evaluates the XPath 1.0 `expression` against Document's root element
   // and stores the result's string() in `value` (emptied first). True
@@ -58,6 +65,8 @@ class TCommand {
   virtual bool Success(int exit_status);
 
  private:
+  void Run(const TStringArray& args, bool plist);
+
   std::string executable_;
   std::unique_ptr<XmlDocument> document_;
 };

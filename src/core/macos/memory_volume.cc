@@ -23,16 +23,25 @@ TStringArray FormatArguments(const TMemoryVolume& volume) {
 }  // namespace
 
 void TMemoryVolume::CreateVolume() {
-  TCommand image_tool("hdiutil");
-  image_tool.Execute({"attach", "-plist", "-nomount", "ram://" + std::to_string(Size >> 9)});
+  const std::string sectors = "ram://" + std::to_string(Size >> 9);
+  const bool diskutil = RunningImageTool() == ImageTool::kDiskutil;
+  TCommand image_tool(diskutil ? "diskutil" : "hdiutil");
+  if (diskutil)
+    image_tool.ExecuteReadingPropertyList({"image", "attach", "--plist", "--noMount", sectors});
+  else
+    image_tool.Execute({"attach", "-plist", "-nomount", sectors});
   if (!image_tool.Find(kDeviceQuery, Device))
     throw EVolumeError(messages::kUnexpectedXmlOutput);
+  // diskutil names the device by its identifier where hdiutil gave the
+  // node path; the format and every message get the node path.
+  if (diskutil && Device.compare(0, 4, "disk") == 0)
+    Device.insert(0, "/dev/");
   try {
     TCommand disk_tool("diskutil");
     disk_tool.Execute(FormatArguments(*this));
   } catch (...) {
-    // A detach that fails too leaves this handler with its own error.
-    image_tool.Execute({"detach", Device});
+    // An undo that fails too leaves this handler with its own error.
+    image_tool.Execute({diskutil ? "eject" : "detach", Device});
     throw;
   }
 }

@@ -6,6 +6,7 @@
 
 #include "core/common/exception.h"
 #include "core/common/file_system.h"
+#include "core/macos/image_tool.h"
 
 namespace ramdisk {
 
@@ -16,8 +17,9 @@ class EVolumeError : public Exception {
 };
 
 // The XPath query that reads the new device's node path out of the property
-// list of "hdiutil attach -plist": the "dev-entry" string of each entity
-// under "system-entities"; the first in document order is the device.
+// list of an attach ("hdiutil attach -plist", "diskutil image attach
+// --plist"): the "dev-entry" string of each entity under "system-entities";
+// the first in document order is the device.
 extern const char kDeviceQuery[];
 
 // What every volume request carries. A new one is zero: fsRAW, 0 bytes.
@@ -33,11 +35,17 @@ class TMemoryVolume : public TBasicVolume {
  public:
   TMemoryVolume() { FileSystem = fsAPFS; }
 
-  // Attaches Size / 512 sectors of RAM as a device with "hdiutil", stores its
-  // node path in Device and formats it with "diskutil" under Name. When the
-  // format fails the device is detached again and the format's error raised;
-  // if that detach fails too, its error is raised instead. Nothing is undone
-  // when the attach or the device lookup fails.
+  // Attaches Size / 512 sectors of RAM as a device with the image tool of
+  // the running release (RunningImageTool), stores its node path in Device
+  // and formats it with "diskutil" under Name. When the format fails the
+  // device is detached again and the format's error raised; if that detach
+  // fails too, its error is raised instead. Nothing is undone when the
+  // attach or the device lookup fails.
+  //
+  // "hdiutil" runs "attach" "-plist" "-nomount" "ram://N", undone by
+  // "detach" Device. "diskutil" runs "image" "attach" "--plist" "--noMount"
+  // "ram://N", undone by "eject" Device; a device it reports by its bare
+  // identifier ("disk4") is taken as its node path ("/dev/disk4").
   void CreateVolume();
 
   std::string Device;

@@ -31,16 +31,6 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-bool IsWholeDisk(std::string_view device) {
-  if (!StartsWith(device, kWholeDiskPrefix) || device.size() == kWholeDiskPrefix.size())
-    return false;
-  for (char c : device.substr(kWholeDiskPrefix.size())) {
-    if (c < '0' || c > '9')
-      return false;
-  }
-  return true;
-}
-
 std::optional<std::uint64_t> RamBytes(std::string_view image_path) {
   std::string_view digits = image_path.substr(kRamScheme.size());
   if (digits.empty())
@@ -72,7 +62,7 @@ TRamDisk ReadRamDisk(XPathSession& session, XPathSession::Node image,
     if (Find(session, kDevEntryQuery, entity, device)) {
       if (first.empty())
         first = device;
-      if (disk.Device.empty() && IsWholeDisk(device)) {
+      if (disk.Device.empty() && IsWholeDiskNode(device)) {
         session.Evaluate(kContentHintQuery, entity, text);
         if (text != kApfsContainerHint)
           disk.Device = device;
@@ -89,6 +79,16 @@ TRamDisk ReadRamDisk(XPathSession& session, XPathSession::Node image,
 }
 
 }  // namespace
+
+bool IsWholeDiskNode(std::string_view device) {
+  if (!StartsWith(device, kWholeDiskPrefix) || device.size() == kWholeDiskPrefix.size())
+    return false;
+  for (char c : device.substr(kWholeDiskPrefix.size())) {
+    if (c < '0' || c > '9')
+      return false;
+  }
+  return true;
+}
 
 std::vector<TRamDisk> ReadRamDisks(const XmlDocument& info) {
   XPathSession session(info);

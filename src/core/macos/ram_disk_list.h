@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/common/string_array.h"
@@ -23,6 +24,10 @@ struct TRamDisk {
   // when none of them is mounted.
   TStringArray MountPoints;
 };
+
+// Whether `device` is the node path of a whole disk: "/dev/disk" and one or
+// more decimal digits, nothing else.
+bool IsWholeDiskNode(std::string_view device);
 
 // The RAM disks in `info`, the property list of "hdiutil info -plist", in
 // the order listed: the entries of the top-level "images" array whose

@@ -1,11 +1,18 @@
 // Stand-in for macOS "diskutil": formats a stand-in device with "apfs create"
-// or "erasevolume" and plays the mount by creating the volume's folder.
+// or "erasevolume" and plays the mount by creating the volume's folder; and
+// the disk-image verbs that take the place of "hdiutil" from macOS 27 on:
+// "image attach", "info -plist" of a mounted volume, "eject" and
+// "unmountDisk force", on the devices that the stand-in "hdiutil" keeps.
 
+#include <errno.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
+#include "standin/tools/attach_plist.h"
 #include "standin/tools/standin.h"
 
 namespace {
@@ -18,6 +25,18 @@ standin::Device FindDevice(const std::string& text) {
   if (!device)
     standin::Fail(1, "Could not find disk: " + text);
   return *device;
+}
+
+// The image whose disk, partition ("disk4s1") or APFS container `id` names.
+standin::Device FindImage(const std::string& id) {
+  std::string disk = id.rfind("/dev/", 0) == 0 ? id.substr(5) : id;
+  std::string::size_type slice = disk.find('s', 4);
+  std::optional<int> number = standin::ParseDevice(disk.substr(0, slice));
+  for (const standin::Device& device : standin::AllDevices()) {
+    if (number && (device.number == *number || device.container == *number))
+      return device;
+  }
+  standin::Fail(1, "Could not find disk: " + id);
 }
 
 // Plays the system's mount of the new volume. Without the folder of volumes
@@ -49,6 +68,83 @@ int EraseVolume(const std::vector<std::string>& args) {
   return 0;
 }
 
+// "image attach [--plist] [--noMount] ram://N". The property list names the
+// device by its bare identifier, where "hdiutil" gives the node path.
+int ImageAttach(const std::vector<std::string>& args) {
+  bool plist = false;
+  std::string url;
+  for (const std::string& arg : args) {
+    if (arg == "--plist" || arg == "--noMount")
+      plist = plist || arg == "--plist";
+    else if (url.empty() && arg.rfind("-", 0) != 0)
+      url = arg;
+    else
+      standin::Fail(1, "Usage:  diskutil image attach [--plist] [--noMount] ImagePath");
+  }
+  std::optional<unsigned long long> sectors = standin::RamSectors(url);
+  if (!sectors || *sectors == 0)
+    standin::Fail(1, "Could not attach image: " + url);
+  const std::string name = standin::DeviceName(standin::NewDevice(*sectors).number);
+  std::cout << (plist ? standin::AttachOutput(name) : "/dev/" + name + "\t\t\n");
+  return 0;
+}
+
+std::string Key(const std::string& key, const std::string& value) {
+  return "\t<key>" + key + "</key>\n\t<string>" + standin::XmlEscaped(value) + "</string>\n";
+}
+
+// "info -plist PATH" for a mounted volume: an APFS volume is the first
+// volume of the container on the image's disk, its physical store; any
+// other volume is the image's whole disk.
+int Info(const std::vector<std::string>& args) {
+  if (args.size() != 2 || args[0] != "-plist")
+    standin::Fail(1, "Usage:  diskutil info -plist MountPoint");
+  for (const standin::Device& device : standin::AllDevices()) {
+    if (device.mount_point.empty() || device.mount_point != args[1])
+      continue;
+    const std::string disk = standin::DeviceName(device.number);
+    const std::string parent = device.container ? standin::DeviceName(device.container) : disk;
+    const std::string volume = device.container ? parent + "s1" : disk;
+    std::cout << STANDIN_PLIST_PROLOG;
+    if (device.container) {
+      std::cout << "\t<key>APFSPhysicalStores</key>\n\t<array>\n\t\t<dict>\n"
+                   "\t\t\t<key>APFSPhysicalStore</key>\n\t\t\t<string>"
+                << disk << "</string>\n\t\t</dict>\n\t</array>\n";
+    }
+    std::cout << Key("DeviceIdentifier", volume) << Key("DeviceNode", "/dev/" + volume)
+              << Key("MountPoint", device.mount_point) << Key("ParentWholeDisk", parent)
+              << Key("VolumeName", device.mount_point.substr(device.mount_point.rfind('/') + 1))
+              << "</dict>\n</plist>\n";
+    return 0;
+  }
+  standin::Fail(1, "Could not find disk: " + args[1]);
+}
+
+// A volume with files in it is busy unless forced.
+int Eject(const std::vector<std::string>& args) {
+  if (args.size() != 1)
+    standin::Fail(1, "Usage:  diskutil eject MountPoint|DiskIdentifier|DeviceNode");
+  standin::Device device = FindImage(args[0]);
+  if (!device.mount_point.empty() && ::rmdir(device.mount_point.c_str()) != 0 && errno != ENOENT)
+    standin::Fail(1, "Error: -69888: Couldn't unmount disk");
+  standin::RemoveDevice(device);
+  std::cout << "Disk " << args[0] << " ejected\n";
+  return 0;
+}
+
+int UnmountDiskForce(const std::vector<std::string>& args) {
+  if (args.size() != 2 || args[0] != "force")
+    standin::Fail(1, "Usage:  diskutil unmountDisk force MountPoint|DiskIdentifier|DeviceNode");
+  standin::Device device = FindImage(args[1]);
+  if (!device.mount_point.empty()) {
+    standin::RemoveTree(device.mount_point);
+    device.mount_point.clear();
+    standin::SaveDevice(device);
+  }
+  std::cout << "Forced unmount of all volumes on " << args[1] << " was successful\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,15 +154,23 @@ int main(int argc, char** argv) {
   std::string verb = args.empty() ? "" : args.front();
   if (!args.empty())
     args.erase(args.begin());
-  if (verb == "apfs" && !args.empty() && args.front() == "create") {
+  if ((verb == "apfs" || verb == "image") && !args.empty() &&
+      args.front() == (verb == "apfs" ? "create" : "attach")) {
     args.erase(args.begin());
-    standin::Begin(argc, argv, "apfs");
-    return ApfsCreate(args);
+    standin::Begin(argc, argv, verb);
+    return verb == "apfs" ? ApfsCreate(args) : ImageAttach(args);
   }
   standin::Begin(argc, argv, verb);
   if (verb == "erasevolume")
     return EraseVolume(args);
+  if (verb == "info")
+    return Info(args);
+  if (verb == "eject")
+    return Eject(args);
+  if (verb == "unmountDisk")
+    return UnmountDiskForce(args);
   standin::Fail(1,
                 "Usage:  diskutil [quiet] <verb> <options>\n"
-                "verbs handled by this stand-in: apfs create, erasevolume");
+                "verbs handled by this stand-in: apfs create, erasevolume, image attach, info, "
+                "eject, unmountDisk force");
 }

@@ -5,10 +5,8 @@
 #include <errno.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,39 +14,6 @@
 #include "standin/tools/standin.h"
 
 namespace {
-
-std::string Plist(const std::string& device_path) {
-  const char* shape = std::getenv("RAMDISK_STANDIN_ATTACH_OUTPUT");
-  std::string kind = shape != nullptr ? shape : "";
-  if (kind == "empty")
-    return "";
-  if (kind.rfind("file:", 0) == 0) {
-    std::ifstream file(kind.substr(5), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }
-  if (kind == "malformed") {
-    // Ends inside the closing tag of the device entry.
-    std::string entry = standin::DevEntry(device_path);
-    return standin::kAttachPlistHead + entry.substr(0, entry.size() - 4);
-  }
-  if (kind == "nodevice")
-    return std::string(standin::kAttachPlistHead) + standin::kAttachPlistTail;
-  if (kind == "emptydevice")
-    return standin::AttachPlist("");
-  return standin::AttachPlist(device_path);
-}
-
-bool ParseSectors(const std::string& url, unsigned long long& sectors) {
-  const std::string scheme = "ram://";
-  if (url.rfind(scheme, 0) != 0 || url.size() == scheme.size() || url.size() > scheme.size() + 19)
-    return false;
-  for (std::string::size_type i = scheme.size(); i < url.size(); ++i) {
-    if (url[i] < '0' || url[i] > '9')
-      return false;
-  }
-  sectors = std::strtoull(url.c_str() + scheme.size(), nullptr, 10);
-  return true;
-}
 
 // Only the property-list form, the one the tool asks for.
 int Attach(const std::vector<std::string>& args) {
@@ -60,14 +25,14 @@ int Attach(const std::vector<std::string>& args) {
       standin::Fail(1, "hdiutil: attach: unknown option \"" + arg + "\"");
     url = arg;
   }
-  unsigned long long sectors = 0;
-  if (!ParseSectors(url, sectors))
+  std::optional<unsigned long long> sectors = standin::RamSectors(url);
+  if (!sectors)
     standin::Fail(1, "hdiutil: attach failed - No such file or directory");
-  if (sectors == 0)
+  if (*sectors == 0)
     standin::Fail(1, "hdiutil: attach failed - Invalid argument");
 
-  standin::Device device = standin::NewDevice(sectors);
-  std::cout << Plist("/dev/" + standin::DeviceName(device.number));
+  standin::Device device = standin::NewDevice(*sectors);
+  std::cout << standin::AttachOutput("/dev/" + standin::DeviceName(device.number));
   return 0;
 }
 
@@ -122,7 +87,8 @@ std::string Entity(const std::string& hint, const std::string& dev_entry,
                        "<string>" + hint + "</string>\n" + in + "<key>dev-entry</key>\n" + in +
                        "<string>" + dev_entry + "</string>\n";
   if (!mount_point.empty())
-    entity += in + "<key>mount-point</key>\n" + in + "<string>" + mount_point + "</string>\n";
+    entity += in + "<key>mount-point</key>\n" + in + "<string>" + standin::XmlEscaped(mount_point) +
+              "</string>\n";
   entity += in + "<key>potentially-mountable</key>\n" + in +
             (mount_point.empty() ? "<false/>\n" : "<true/>\n") + in +
             "<key>unmapped-content-hint</key>\n" + in + "<string>" + hint + "</string>\n";
@@ -176,6 +142,20 @@ int Info(const std::vector<std::string>& args) {
   return 0;
 }
 
+// The warning of macOS 27 and later, in the form it prints for the verbs
+// this stand-in plays; "info" is assumed to warn like the others.
+std::string Deprecation(const std::string& verb) {
+  const char* replacement = verb == "attach"   ? "diskutil image attach --noMount"
+                            : verb == "detach" ? "diskutil eject"
+                            : verb == "info"   ? "diskutil image info"
+                                               : nullptr;
+  if (replacement == nullptr)
+    return "";
+  const std::string used = verb == "attach" ? "attach -nomount" : verb;
+  return "hdiutil: WARNING: 'hdiutil " + used + " ...' is deprecated. Please use '" + replacement +
+         " ...' instead.";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -183,7 +163,7 @@ int main(int argc, char** argv) {
   std::string verb = args.empty() ? "" : args.front();
   if (!args.empty())
     args.erase(args.begin());
-  standin::Begin(argc, argv, verb);
+  standin::Begin(argc, argv, verb, standin::DeprecatesHdiutil() ? Deprecation(verb) : "");
   if (verb == "attach")
     return Attach(args);
   if (verb == "detach")

@@ -11,7 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+
+#include "core/macos/image_tool.h"
+#include "standin/tools/attach_plist.h"
 
 namespace standin {
 
@@ -90,12 +94,10 @@ std::string DevicePath(int number) { return StateDir() + "/" + DeviceName(number
 
 }  // namespace
 
-void Begin(int argc, char** argv, const std::string& verb) {
+void Begin(int argc, char** argv, const std::string& verb, const std::string& warning) {
   Log(argc, argv);
-  if (!Env("RAMDISK_STANDIN_WARNING").empty()) {
-    WriteAll(2, std::string(argv[0]) + ": WARNING: '" + verb +
-                    "' is deprecated. Its functionality will be removed.\n");
-  }
+  if (!warning.empty())
+    WriteAll(2, warning + "\n");
   std::string signal_number = Env("RAMDISK_STANDIN_SIGNAL_" + Upper(verb));
   if (!signal_number.empty()) {
     int number = std::atoi(signal_number.c_str());
@@ -108,6 +110,53 @@ void Begin(int argc, char** argv, const std::string& verb) {
     int status = std::atoi(failure.substr(0, colon).c_str());
     Fail(status, colon == std::string::npos ? "" : failure.substr(colon + 1));
   }
+}
+
+bool DeprecatesHdiutil() {
+  return ramdisk::ImageToolFor(Env("RAMDISK_STANDIN_MACOS_VERSION")) ==
+         ramdisk::ImageTool::kDiskutil;
+}
+
+std::string AttachOutput(const std::string& dev_entry) {
+  std::string kind = Env("RAMDISK_STANDIN_ATTACH_OUTPUT");
+  if (kind == "empty")
+    return "";
+  if (kind.rfind("file:", 0) == 0) {
+    std::ifstream file(kind.substr(5), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+  if (kind == "malformed") {
+    // Ends inside the closing tag of the device entry.
+    std::string entry = DevEntry(dev_entry);
+    return kAttachPlistHead + entry.substr(0, entry.size() - 4);
+  }
+  if (kind == "nodevice")
+    return std::string(kAttachPlistHead) + kAttachPlistTail;
+  return AttachPlist(kind == "emptydevice" ? "" : dev_entry);
+}
+
+std::optional<unsigned long long> RamSectors(const std::string& url) {
+  const std::string scheme = "ram://";
+  if (url.rfind(scheme, 0) != 0 || url.size() == scheme.size() || url.size() > scheme.size() + 19)
+    return std::nullopt;
+  for (std::string::size_type i = scheme.size(); i < url.size(); ++i) {
+    if (url[i] < '0' || url[i] > '9')
+      return std::nullopt;
+  }
+  return std::strtoull(url.c_str() + scheme.size(), nullptr, 10);
+}
+
+std::string XmlEscaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out += c;
+    }
+  }
+  return out;
 }
 
 void Fail(int status, const std::string& text) {

@@ -14,16 +14,20 @@
 //                           argument vector, argv[0] included, joined by tabs,
 //                           with "\\", tab, line feed and carriage return
 //                           escaped as \\ \t \n \r
+//   RAMDISK_STANDIN_MACOS_VERSION  the macOS release played ("27.0"); from
+//                           27 on, every run of "hdiutil" starts with the
+//                           deprecation warning of its verb on standard
+//                           error (and still succeeds). The platform
+//                           stand-in's sysctlbyname answers with it too.
 //   RAMDISK_STANDIN_FAIL_<VERB>    "STATUS:TEXT": the verb writes TEXT to
 //                           standard error and exits with STATUS
 //   RAMDISK_STANDIN_SIGNAL_<VERB>  a signal number the verb dies of
-//   RAMDISK_STANDIN_WARNING  when set, every run starts with a deprecation
-//                           warning on standard error (and still succeeds)
-//   RAMDISK_STANDIN_ATTACH_OUTPUT  what "attach -plist" prints instead of its
-//                           property list: "malformed", "nodevice",
+//   RAMDISK_STANDIN_ATTACH_OUTPUT  what an attach's property list is
+//                           replaced with: "malformed", "nodevice",
 //                           "emptydevice", "empty", or "file:PATH" for the
 //                           bytes of that file
-// VERB is ATTACH, DETACH, INFO, APFS or ERASEVOLUME.
+// VERB is ATTACH, DETACH or INFO of "hdiutil"; APFS, ERASEVOLUME, IMAGE
+// (image attach), INFO, EJECT or UNMOUNTDISK of "diskutil".
 
 #include <optional>
 #include <string>
@@ -38,8 +42,23 @@ struct Device {
   std::string mount_point;  // empty while not mounted
 };
 
-// Records the invocation and plays any injected failure or signal for `verb`.
-void Begin(int argc, char** argv, const std::string& verb);
+// Records the invocation, writes `warning` (when not empty) as a line to
+// standard error, then plays any injected failure or signal for `verb`.
+void Begin(int argc, char** argv, const std::string& verb,
+           const std::string& warning = std::string());
+
+// Whether the release played is macOS 27 or later.
+bool DeprecatesHdiutil();
+
+// What an attach of a RAM device prints: its property list naming the
+// device as `dev_entry`, or what RAMDISK_STANDIN_ATTACH_OUTPUT asks for.
+std::string AttachOutput(const std::string& dev_entry);
+
+// N of "ram://N"; none for any other text.
+std::optional<unsigned long long> RamSectors(const std::string& url);
+
+// `text` with "&", "<" and ">" escaped for a property list's string.
+std::string XmlEscaped(const std::string& text);
 
 // Writes `text` to standard error and exits with `status`.
 [[noreturn]] void Fail(int status, const std::string& text);
