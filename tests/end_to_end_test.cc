@@ -3,6 +3,11 @@
 
 #include <sys/stat.h>
 
+#include <ostream>
+
+#include "standin/tools/attach_plist.h"
+#include "support/files.h"
+#include "support/outcome.h"
 #include "support/stand_ins.h"
 
 namespace ramdisk {
@@ -47,7 +52,130 @@ TEST_F(ToolTest, AddsListsAndDeletesBelowVolumes) {
             "/dev/disk6\t100M\t/Volumes/other\n/dev/disk7\t1536\t-\nexit 0");
   EXPECT_EQ(Out({"-list"}, {"RAMDISK_STANDIN_FAIL_INFO=1:hdiutil: info failed\nmore"}),
             "General error: hdiutil: info failed\nexit 2");
+  // Devices left without a volume are freed by name.
+  EXPECT_EQ(Out({"-del:/dev/disk7"}),
+            "Removing memory volume...\nRemoved memory volume /dev/disk7\nexit 0");
+  EXPECT_EQ(Out({"-del:/dev/disk6"}),
+            "Removing memory volume...\nRemoved memory volume /dev/disk6\nexit 0");
+  EXPECT_EQ(Out({"-list"}), "exit 0");
+  EXPECT_EQ(AttachedDevices(), 0);
 }
+
+// A run on the release the stand-ins play, after an add when `setup` is
+// given. "$DIR" in the environment stands for the test's folder.
+struct ReleaseCase {
+  const char* release;
+  std::vector<std::string> setup;
+  std::vector<std::string> args;
+  std::vector<std::string> environment;
+  std::string out;
+  std::vector<std::string> runs;  // the command's alone
+  int devices_left;
+};
+
+std::ostream& operator<<(std::ostream& os, const ReleaseCase& c) {
+  return os << c.release << testing::Bracketed(c.args) << testing::Bracketed(c.environment);
+}
+
+class ReleaseTest : public ToolTest, public ::testing::WithParamInterface<ReleaseCase> {};
+
+TEST_P(ReleaseTest, RunsTheDiskToolsOfTheRelease) {
+  const ReleaseCase& c = GetParam();
+  testing::WriteFile(dir() + "/attach.xml", standin::AttachPlist("/dev/disk4"));
+  testing::WriteFile(dir() + "/bin/diskutil",
+                     "#!/bin/sh\n[ \"$1\" = info ] && echo '<plist><dict><key>DeviceNode</key>"
+                     "<string>/dev/disk4</string></dict></plist>' && exit\n"
+                     "exec " RAMDISK_STANDIN_BIN_DIR "/diskutil \"$@\"\n",
+                     0755);
+  SetEnv("RAMDISK_STANDIN_MACOS_VERSION", c.release);
+  if (!c.setup.empty()) {
+    ASSERT_EQ(Run(c.setup).exit_code, 0);
+  }
+  std::vector<std::string> environment = c.environment;
+  for (std::string& entry : environment) {
+    if (std::string::size_type at = entry.find("$DIR"); at != std::string::npos)
+      entry.replace(at, 4, dir());
+  }
+  const std::size_t before = ToolRuns().size();
+  EXPECT_EQ(Out(c.args, environment), c.out);
+  std::vector<std::string> runs = ToolRuns();
+  runs.erase(runs.begin(), runs.begin() + static_cast<long>(before));
+  EXPECT_EQ(runs, c.runs);
+  EXPECT_EQ(AttachedDevices(), c.devices_left);
+}
+
+const std::vector<std::string> kAddHfs = {"-add:x", "-size:1m", "-fs:hfs+"};
+const std::vector<std::string> kAddApfs = {"-add:x", "-size:1m"};
+const char kCreated[] = "Creating memory volume...\nCreated memory volume /Volumes/x\nexit 0";
+const char kRemoved[] = "Removing memory volume...\nRemoved memory volume /Volumes/x\nexit 0";
+const char kImageAttach[] = "diskutil\timage\tattach\t--plist\t--noMount\tram://2048";
+const char kApfsCreate[] = "diskutil\tapfs\tcreate\t/dev/disk4\tx";
+const char kErase[] = "diskutil\tquiet\terasevolume\tHFS+\tx\t/dev/disk4";
+const char kInfo[] = "diskutil\tinfo\t-plist\t/Volumes/x";
+const std::string kBusy = "hdiutil: couldn't unmount \"disk4\" - Resource busy";
+
+// From macOS 27 on, diskutil does the image work and names the disk of an
+// APFS volume by its physical store; below it, hdiutil, whose warnings
+// hide no error.
+INSTANTIATE_TEST_SUITE_P(
+    Table, ReleaseTest,
+    ::testing::ValuesIn(std::vector<ReleaseCase>{
+        {"27.0", {}, kAddHfs, {}, kCreated, {kImageAttach, kErase}, 1},
+        {"27.0", {}, kAddApfs, {}, kCreated, {kImageAttach, kApfsCreate}, 2},
+        {"27.1.2",
+         {},
+         kAddApfs,
+         {"RAMDISK_STANDIN_ATTACH_OUTPUT=file:$DIR/attach.xml"},
+         kCreated,
+         {kImageAttach, kApfsCreate},
+         2},
+        {"28.0",
+         {},
+         kAddHfs,
+         {"RAMDISK_STANDIN_FAIL_ERASEVOLUME=1:Error: -69888: Couldn't unmount disk"},
+         "Creating memory volume...\nGeneral error: Error: -69888: Couldn't unmount disk\nexit 2",
+         {kImageAttach, kErase, "diskutil\teject\t/dev/disk4"},
+         0},
+        {"27.0", kAddHfs, {"-del:x"}, {}, kRemoved, {kInfo, "diskutil\teject\tdisk4"}, 0},
+        {"27.0", kAddApfs, {"-del:x"}, {}, kRemoved, {kInfo, "diskutil\teject\tdisk4"}, 0},
+        {"27.0",
+         kAddApfs,
+         {"-del:x", "-force"},
+         {},
+         kRemoved,
+         {kInfo, "diskutil\tunmountDisk\tforce\tdisk4", "diskutil\teject\tdisk4"},
+         0},
+        {"27.0",
+         kAddHfs,
+         {"-del:x"},
+         {"RAMDISK_STANDIN_FAIL_INFO=1:Could not find disk: /Volumes/x"},
+         "Removing memory volume...\nGeneral error: Could not find disk: /Volumes/x\nexit 2",
+         {kInfo},
+         1},
+        {"27.0",
+         kAddHfs,
+         {"-del:x"},
+         {"PATH=$DIR/bin:" RAMDISK_STANDIN_BIN_DIR},
+         "Removing memory volume...\nGeneral error: Unexpected XML output\nexit 2",
+         {},
+         1},
+        {"27.0", {}, {"-list"}, {}, "exit 0", {"hdiutil\tinfo\t-plist"}, 0},
+        {"26.4",
+         {},
+         kAddHfs,
+         {},
+         kCreated,
+         {"hdiutil\tattach\t-plist\t-nomount\tram://2048", kErase},
+         1},
+        {"26.4",
+         kAddHfs,
+         {"-del:x", "-force"},
+         {"RAMDISK_STANDIN_FAIL_DETACH=16:hdiutil: WARNING: 'hdiutil detach ...' is "
+          "deprecated. Please use 'diskutil eject ...' instead.\n" +
+          kBusy},
+         "Removing memory volume...\nGeneral error: " + kBusy + "\nexit 2",
+         {"hdiutil\tdetach\t/Volumes/x\t-force"},
+         1}}));
 
 }  // namespace
 }  // namespace ramdisk

@@ -60,9 +60,11 @@ std::ostream& operator<<(std::ostream& os, const RunCase& c) {
 class DispatchTest : public ::testing::TestWithParam<RunCase> {};
 
 // Every input error is one line on standard output, nothing on standard
-// error, and exit status 2.
+// error, and exit status 2. No disk tool can be found.
 TEST_P(DispatchTest, ReportsInputErrors) {
-  ProcessResult result = RunProcess(RAMDISK_BINARY, GetParam().args);
+  ProcessOptions options;
+  options.environment = {"PATH="};
+  ProcessResult result = RunProcess(RAMDISK_BINARY, GetParam().args, options);
   EXPECT_EQ(result.out, GetParam().out);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.exit_code, 2);
@@ -85,7 +87,14 @@ INSTANTIATE_TEST_SUITE_P(
         // found decides, and its error wins.
         RunCase{{"-del:disk1", "-ADD:a/b"}, "General error: Invalid mount point string: a/b\n"},
         RunCase{{"-list", "-add:a/b"}, "General error: Invalid mount point string: a/b\n"},
-        RunCase{{"-list", "-del:"}, "General error: No mount point given\n"}));
+        RunCase{{"-list", "-del:"}, "General error: No mount point given\n"},
+        // Only /dev/disk and digits name a device, which is looked for among
+        // the RAM disks first; anything else is a volume name.
+        RunCase{{"-DEL:/dev/disk12"}, "General error: Executable not found: \"hdiutil\"\n"},
+        RunCase{{"-del:/dev/disk4s1"}, "General error: Invalid mount point string: /dev/disk4s1\n"},
+        RunCase{{"-del/dev/rdisk4"}, "General error: Invalid mount point string: /dev/rdisk4\n"},
+        RunCase{{"-del:/dev/disk"}, "General error: Invalid mount point string: /dev/disk\n"},
+        RunCase{{"-del:disk4"}, "General error: No volumes named disk4 found\n"}));
 
 // Standard output as a careless parent may leave it: unwritable, or closed.
 TEST(ProgramTest, CarelessParentsOutput) {

@@ -20,6 +20,12 @@ void AddDisk(const std::string& name, const std::string& volumes);
 // Detaches the volume mounted at `volumes` + name, forced with "-force".
 void DelDisk(const std::string& name, const std::string& volumes);
 
+// Detaches the RAM disk whose whole disk is `device` ("/dev/disk4"), as
+// ListDisks shows it, forced with "-force". Any other device is refused
+// before anything is detached: the tool never detaches a disk that is not a
+// RAM disk.
+void DelDevice(const std::string& device);
+
 // Writes a line for each RAM disk that "hdiutil info" lists, once it has
 // answered; nothing when there is none.
 void ListDisks();

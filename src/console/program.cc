@@ -14,6 +14,7 @@
 #include "core/common/command_line.h"
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
+#include "core/macos/ram_disk_list.h"
 #include "core/macos/volumes_module.h"
 
 namespace ramdisk {
@@ -70,7 +71,12 @@ void RunCommand() {
     return;
   }
   if (FindCmdLineSwitch("del", command_value)) {
-    DelDisk(GetMountPoint(command_value), kVolumes);
+    // A RAM disk left without a volume is named by its device, as -list
+    // shows it; a volume name never holds "/".
+    if (IsWholeDiskNode(command_value))
+      DelDevice(command_value);
+    else
+      DelDisk(GetMountPoint(command_value), kVolumes);
     return;
   }
   if (FindCmdLineSwitch("list")) {

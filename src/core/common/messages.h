@@ -16,6 +16,7 @@ inline constexpr char kNoMountPoint[] = "No mount point given";
 inline constexpr char kInvalidMountPoint[] = "Invalid mount point string: %s";
 inline constexpr char kMountPointInUse[] = "Mount point %s is already in use";
 inline constexpr char kNoVolumesNamed[] = "No volumes named %s found";
+inline constexpr char kNoRamDisk[] = "No RAM disk %s found";
 inline constexpr char kSizeNotGiven[] = "Size is not given";
 inline constexpr char kIncorrectSize[] = "Incorrect size specified";
 inline constexpr char kInvalidFileSystem[] = "Invalid file system: %s";
@@ -49,6 +50,7 @@ inline constexpr const char* kAll[] = {kNoValidCommand,
                                        kInvalidMountPoint,
                                        kMountPointInUse,
                                        kNoVolumesNamed,
+                                       kNoRamDisk,
                                        kSizeNotGiven,
                                        kIncorrectSize,
                                        kInvalidFileSystem,
