@@ -36,7 +36,7 @@ inline ImageTool ImageToolFor(std::string_view product_version) {
     }
   }
   return digit_before && major >= kFirstReleaseWithoutHdiutil ? ImageTool::kDiskutil
-                                                               : ImageTool::kHdiutil;
+                                                              : ImageTool::kHdiutil;
 }
 
 // The running system's product version, "kern.osproductversion" ("27.1.2");
