@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 #include <vector>
@@ -94,12 +95,15 @@ class ToolOutput {
       fds[i] = {ends_[i].get(), POLLIN, 0};
   }
 
-  // Reads once from each stream that poll reported ready.
-  void ReadReady(const pollfd (&fds)[3]) {
+  // Reads once from each stream that poll reported ready; returns the
+  // number of bytes read.
+  std::size_t ReadReady(const pollfd (&fds)[3]) {
+    std::size_t read = 0;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].revents != 0)
-        ReadOnce(i);
+        read += ReadOnce(i);
     }
+    return read;
   }
 
   // For a tool that has been reaped: takes what its pipes hold already,
@@ -107,6 +111,9 @@ class ToolOutput {
   // more of it could change what is kept, so a process left behind that
   // keeps writing cannot hold the run up.
   void TakeRest() {
+    // A process left behind may keep writing warnings for ever; what the
+    // pipes held when the tool ended is far less than this.
+    std::size_t left = kMaxToolOutputBytes;
     for (;;) {
       pollfd fds[3] = {};
       Watch(fds);
@@ -117,14 +124,14 @@ class ToolOutput {
           fds[i].fd = -1;
         wanted = wanted || fds[i].fd >= 0;
       }
-      if (!wanted)
+      if (!wanted || left == 0)
         break;
       int ready = ::poll(fds, 2, 0);
       if (ready < 0 && errno == EINTR)
         continue;
       if (ready <= 0)
         break;
-      ReadReady(fds);
+      left -= std::min(left, ReadReady(fds));
     }
     ends_[0].reset();
     ends_[1].reset();
@@ -140,17 +147,22 @@ class ToolOutput {
     return i == 0 ? keep_output_ && !output_text_.overflowed() : !error_line_.complete();
   }
 
-  // Closes the stream at its end or on an error.
-  void ReadOnce(int i) {
+  // Closes the stream at its end or on an error; returns the number of
+  // bytes read.
+  std::size_t ReadOnce(int i) {
     ssize_t n = ::read(ends_[i].get(), buffer_.data(), buffer_.size());
     if (n > 0) {
       if (i == 1)
         error_line_.Append(buffer_.data(), static_cast<std::size_t>(n));
       else if (keep_output_)
         output_text_.Append(buffer_.data(), static_cast<std::size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      ends_[i].reset();
+      return static_cast<std::size_t>(n);
     }
+    if (n == 0 && i == 1)
+      error_line_.End();
+    if (n == 0 || errno != EINTR)
+      ends_[i].reset();
+    return 0;
   }
 
   UniqueFd ends_[2];

@@ -76,18 +76,20 @@ void FirstLineCapture::EndLine() {
   line_.clear();
 }
 
+void FirstLineCapture::End() {
+  if (!complete_ && !skip_rest_ && !line_.empty())
+    EndLine();
+}
+
 std::string FirstLineCapture::Line() const {
   if (complete_)
     return line_;
-  std::string_view rest = line_;
-  if (!seen_first_) {
-    if (StartsWith(rest, kByteOrderMark))
-      rest.remove_prefix(kByteOrderMark.size());
-    return std::string(rest.substr(0, kMaxLineBytes));
-  }
-  if (!rest.empty() && !IsToolWarning(rest, tool_))
-    return std::string(rest.substr(0, kMaxLineBytes));
-  return first_;
+  if (seen_first_)
+    return first_;
+  std::string_view first = line_;
+  if (StartsWith(first, kByteOrderMark))
+    first.remove_prefix(kByteOrderMark.size());
+  return std::string(first.substr(0, kMaxLineBytes));
 }
 
 void BoundedCapture::Append(const char* data, std::size_t size) {

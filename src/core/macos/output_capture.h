@@ -30,8 +30,12 @@ class FirstLineCapture {
 
   void Append(const char* data, std::size_t size);
 
-  // The message line as the stream stands: a last line without a line end
-  // counts. Empty for an empty stream.
+  // The stream has ended: a last line without a line end counts as a line.
+  // A stream that is not read to its end may stop inside a line, which is
+  // then not judged, unless it is the first.
+  void End();
+
+  // The message line as the stream stands; empty for an empty stream.
   std::string Line() const;
 
   // Whether the message line is found: more of the stream would change
