@@ -84,6 +84,7 @@ TEST_P(RunTest, JudgesTheStatusAndReportsTheFirstLineOfStandardError) {
 }
 
 const std::string kMark = "\xEF\xBB\xBF";
+const std::string kOutputTooLarge = std::string("Output of \"") + kChild + "\" exceeds 16 MiB";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RunTest,
@@ -97,7 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"e:" + kMark + std::string(70000, 'x'), "x:1"}, 1, std::string(64 * 1024, 'x')},
         Run{{"e:no line end", "x:1"}, 1, "no line end"}, Run{{"e:\nsecond\n", "x:1"}, 1, ""},
         Run{{"o:out\n", "x:3"}, 3, ""}, Run{{"o:<r/>", "-plist", "e:err\n", "x:1"}, 1, "err"},
-        Run{{"e:killed\n", "k:9"}, -9, "killed"}));
+        Run{{"e:killed\n", "k:9"}, -9, "killed"},
+        // Standard output of exactly 16 MiB is read, one byte more is not.
+        Run{{"o:<r>", "B:16777209", "o:</r>", "-plist"}, 0, "accepted"},
+        Run{{"o:<r>", "B:16777210", "o:</r>", "-plist"}, 0, kOutputTooLarge}));
 
 long MillisecondsSince(std::chrono::steady_clock::time_point start) {
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -398,7 +402,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReadError{EntityDocument(1000, 1000, std::string(100, 'x')),
                   "In 'stream:': Entity references expand to more than 16777216 bytes"},
         ReadError{EntityDocument(1000, 150, "<a/>"),
-                  "In 'stream:': Entity references expand to more than 16777216 bytes"}));
+                  "In 'stream:': Entity references expand to more than 16777216 bytes"},
+        // Of two errors of one level, the first explains the fault.
+        ReadError{
+            "<r><a></r>",
+            "In 'stream:' (line 1 pos 11): Opening and ending tag mismatch: a line 1 and r"}));
 
 // Text from 10,000 references is joined, and compared, in linear time:
 // libxml2 before 2.11 grows a buffer by each piece it appends (half a
@@ -503,8 +511,7 @@ TEST_F(CommandTest, LargeOutputOnBothStreams) {
   EXPECT_LT(grown_kib, 8 * 1024);
 
   command.Execute({"o:<r/>", "-plist"});
-  EXPECT_EQ(Fails(command, {both, "-plist"}),
-            std::string("Output of \"") + kChild + "\" exceeds 16 MiB");
+  EXPECT_EQ(Fails(command, {both, "-plist"}), kOutputTooLarge);
   EXPECT_EQ(command.Document(), nullptr);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
