@@ -21,6 +21,7 @@
 #include "core/macos/libxml_errors.h"
 #include "core/macos/libxml_version.h"
 #include "core/macos/memory_volume.h"
+#include "core/macos/xml_tree.h"
 #include "standin/tools/attach_plist.h"
 #include "support/child_process.h"
 #include "support/files.h"
@@ -365,6 +366,9 @@ std::string EntityDocument(int refs, int fan, const std::string& base) {
   return "<!DOCTYPE r [<!ENTITY f '" + base + "'><!ENTITY e '" + e + "'>]><r>" + r + "</r>";
 }
 
+const char kTooLarge[] = "In 'stream:': Entity references expand to more than 16777216 bytes";
+constexpr int kMaxEntityNodes = XmlDocument::kMaxEntityExpansionBytes / kNodeBytes;
+
 struct ReadError {
   std::string output;
   std::string message;  // only a prefix when it ends in a space
@@ -378,8 +382,12 @@ class ReadErrorTest : public CommandTest, public ::testing::WithParamInterface<R
 
 TEST_P(ReadErrorTest, NamesLinePositionAndReason) {
   const std::string& expected = GetParam().message;
+  TStringArray args{"-plist"};
+  // Linux takes at most 128 KiB in one argument.
+  for (std::size_t at = 0; at < GetParam().output.size(); at += 100000)
+    args.push_back("o:" + GetParam().output.substr(at, 100000));
   TCommand command(kChild);
-  const std::string message = Fails<EXMLReadError>(command, {"o:" + GetParam().output, "-plist"});
+  const std::string message = Fails<EXMLReadError>(command, args);
   EXPECT_EQ(expected.back() == ' ' ? message.substr(0, expected.size()) : message, expected);
   EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos);
 }
@@ -399,10 +407,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "In 'stream:' (line 1 pos 1): Start tag expected, '<' not found"},
         // 100 MB from 6 KB, which libxml2 itself lets through,
         // and 150,000 elements from 7 KB.
-        ReadError{EntityDocument(1000, 1000, std::string(100, 'x')),
-                  "In 'stream:': Entity references expand to more than 16777216 bytes"},
-        ReadError{EntityDocument(1000, 150, "<a/>"),
-                  "In 'stream:': Entity references expand to more than 16777216 bytes"},
+        ReadError{EntityDocument(1000, 1000, std::string(100, 'x')), kTooLarge},
+        ReadError{EntityDocument(1000, 150, "<a/>"), kTooLarge},
+        // Each reference that a copy makes costs a node, also one to an
+        // entity that holds nothing.
+        ReadError{EntityDocument(10000, 1000, ""), kTooLarge},
+        ReadError{EntityDocument(10000, 10000, ""), kTooLarge},
+        ReadError{EntityDocument(30000, 30000, ""), kTooLarge},
+        ReadError{EntityDocument(kMaxEntityNodes / 1000, 1000, ""), "accepted"},
+        ReadError{EntityDocument(kMaxEntityNodes / 1000 + 1, 1000, ""), kTooLarge},
         // Of two errors of one level, the first explains the fault.
         ReadError{
             "<r><a></r>",

@@ -47,7 +47,10 @@ class SubstitutionCost {
       for (; node != nullptr && total < over_; node = node->next) {
         if (node->type == XML_ENTITY_REF_NODE) {
           ++references_;
-          total = Add(total, EntityCost(node, depth));
+          // A copy makes the reference node as well, before replacing it:
+          // without counting it, thousands of references to an empty
+          // entity would cost nothing, however often they were copied.
+          total = Add(Add(total, copied ? kNodeBytes : 0), EntityCost(node, depth));
           continue;
         }
         if (copied)

@@ -18,9 +18,10 @@ constexpr std::size_t kNodeBytes = sizeof(xmlNode);
 // document. A reference to an entity that holds nothing, or to an external
 // one (which is never read), is removed. Returns false, leaving the tree
 // untouched, when the copies would take more than `limit` bytes: their
-// text, and kNodeBytes for each node. That check costs time in proportion
-// to the tree and the entity declarations, however far the references
-// would expand, and the copying no more than `limit` allows.
+// text, and kNodeBytes for each node they make, the references among them
+// included, although those are replaced in turn. That check costs time in
+// proportion to the tree and the entity declarations, however far the
+// references would expand, and the copying no more than `limit` allows.
 bool SubstituteEntities(xmlDoc* document, std::size_t limit);
 
 // Joins adjacent text nodes into one, in elements and attribute values
