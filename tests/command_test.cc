@@ -21,6 +21,7 @@
 #include "core/macos/libxml_errors.h"
 #include "core/macos/libxml_version.h"
 #include "core/macos/memory_volume.h"
+#include "core/macos/xml_tree.h"
 #include "standin/tools/attach_plist.h"
 #include "support/child_process.h"
 #include "support/files.h"
@@ -80,7 +81,8 @@ class RunTest : public CommandTest, public ::testing::WithParamInterface<Run> {}
 // The child runs as "hdiutil", the name its warnings begin with.
 TEST_P(RunTest, JudgesTheStatusAndReportsTheFirstLineOfStandardError) {
   ASSERT_EQ(::symlink(kChild, (dir() + "/hdiutil").c_str()), 0);
-  RecordingCommand command(dir() + "/hdiutil");
+  SetEnv("PATH", dir());
+  RecordingCommand command("hdiutil");
   EXPECT_EQ(Fails(command, GetParam().args), GetParam().outcome);
   EXPECT_EQ(command.statuses, std::vector<int>{GetParam().status});
 }
@@ -96,6 +98,7 @@ std::string Repeated(const std::string& text, int times) {
     all += text;
   return all;
 }
+const std::string kOutputTooLarge = "Output of \"hdiutil\" exceeds 16 MiB";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RunTest,
@@ -130,7 +133,10 @@ INSTANTIATE_TEST_SUITE_P(
              "e:" + Repeated(kDetachWarning + "\n", 1000),
              "e:hdiutil: WARNING: " + std::string(70000, 'x') + "\nreal\n", "x:1"},
             1,
-            "real"}));
+            "real"},
+        // Standard output of exactly 16 MiB is read, one byte more is not.
+        Run{{"o:<r>", "B:16777209", "o:</r>", "-plist"}, 0, "accepted"},
+        Run{{"o:<r>", "B:16777210", "o:</r>", "-plist"}, 0, kOutputTooLarge}));
 
 long MillisecondsSince(std::chrono::steady_clock::time_point start) {
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -309,9 +315,6 @@ const char kEntityKey[] =
 const char kEntityElements[] =
     "<!DOCTYPE plist [<!ENTITY e '<key>dev-entry</key> <string>/dev/disk4</string>'>]><plist>"
     "<dict><key>system-entities</key><array><dict>&e;</dict></array></dict></plist>";
-const char kBlankCdata[] =
-    "<plist><dict><key>system-entities</key><array><dict><key>dev-entry</key>"
-    "<string><![CDATA[ ]]></string></dict></array></dict></plist>";
 
 struct FindCase {
   std::string output;
@@ -358,7 +361,15 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{kEntityKey, kDeviceQuery, true, "/dev/disk4"},
         FindCase{kEntityElements, kDeviceQuery, true, "/dev/disk4"},
         FindCase{kEntityElements, "count(dict/array/dict/node())", true, "2"},
-        FindCase{kBlankCdata, kDeviceQuery, false, ""},
+        // Adjacent text and CDATA are one text node, judged blank as a whole.
+        FindCase{"<r>/Volumes/a<![CDATA[ ]]>b</r>", "/r", true, "/Volumes/a b"},
+        FindCase{"<!DOCTYPE r [<!ENTITY sp ' '>]><r>a&sp;b</r>", "/r", true, "a b"},
+        FindCase{"<r> <![CDATA[x]]> </r>", "concat(/r, count(/r/node()))", true, " x 1"},
+        FindCase{"<r><i>x</i> <i>y</i></r>", "/r", true, "xy"},
+        // In an attribute value, white space from an entity is a space; a
+        // character reference keeps its character.
+        FindCase{"<!DOCTYPE r [<!ENTITY t 'a&#9;b&#10;c'>]><r x='&t;&#9;'/>", "@x", true,
+                 "a b c\t"},
         // A carriage return is white space as well, also written as a
         // reference; a line's CR LF reaches the tree as one LF.
         FindCase{"<r><s>a\r\nb</s><t>&#13;</t></r>", "concat(string-length(s), count(t/node()))",
@@ -394,6 +405,9 @@ std::string EntityDocument(int refs, int fan, const std::string& base) {
   return "<!DOCTYPE r [<!ENTITY f '" + base + "'><!ENTITY e '" + e + "'>]><r>" + r + "</r>";
 }
 
+const char kTooLarge[] = "In 'stream:': Entity references expand to more than 16777216 bytes";
+constexpr int kMaxEntityNodes = XmlDocument::kMaxEntityExpansionBytes / kNodeBytes;
+
 struct ReadError {
   std::string output;
   std::string message;  // only a prefix when it ends in a space
@@ -407,8 +421,12 @@ class ReadErrorTest : public CommandTest, public ::testing::WithParamInterface<R
 
 TEST_P(ReadErrorTest, NamesLinePositionAndReason) {
   const std::string& expected = GetParam().message;
+  TStringArray args{"-plist"};
+  // Linux takes at most 128 KiB in one argument.
+  for (std::size_t at = 0; at < GetParam().output.size(); at += 100000)
+    args.push_back("o:" + GetParam().output.substr(at, 100000));
   TCommand command(kChild);
-  const std::string message = Fails<EXMLReadError>(command, {"o:" + GetParam().output, "-plist"});
+  const std::string message = Fails<EXMLReadError>(command, args);
   EXPECT_EQ(expected.back() == ' ' ? message.substr(0, expected.size()) : message, expected);
   EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos);
 }
@@ -428,10 +446,19 @@ INSTANTIATE_TEST_SUITE_P(
                   "In 'stream:' (line 1 pos 1): Start tag expected, '<' not found"},
         // 100 MB from 6 KB, which libxml2 itself lets through,
         // and 150,000 elements from 7 KB.
-        ReadError{EntityDocument(1000, 1000, std::string(100, 'x')),
-                  "In 'stream:': Entity references expand to more than 16777216 bytes"},
-        ReadError{EntityDocument(1000, 150, "<a/>"),
-                  "In 'stream:': Entity references expand to more than 16777216 bytes"}));
+        ReadError{EntityDocument(1000, 1000, std::string(100, 'x')), kTooLarge},
+        ReadError{EntityDocument(1000, 150, "<a/>"), kTooLarge},
+        // Each reference that a copy makes costs a node, also one to an
+        // entity that holds nothing.
+        ReadError{EntityDocument(10000, 1000, ""), kTooLarge},
+        ReadError{EntityDocument(10000, 10000, ""), kTooLarge},
+        ReadError{EntityDocument(30000, 30000, ""), kTooLarge},
+        ReadError{EntityDocument(kMaxEntityNodes / 1000, 1000, ""), "accepted"},
+        ReadError{EntityDocument(kMaxEntityNodes / 1000 + 1, 1000, ""), kTooLarge},
+        // Of two errors of one level, the first explains the fault.
+        ReadError{
+            "<r><a></r>",
+            "In 'stream:' (line 1 pos 11): Opening and ending tag mismatch: a line 1 and r"}));
 
 // Text from 10,000 references is joined, and compared, in linear time:
 // libxml2 before 2.11 grows a buffer by each piece it appends (half a

@@ -141,41 +141,6 @@ TEST_F(ProgramToolTest, ToolNamedFileInTheWorkingDirectoryIsNotRun) {
   EXPECT_NE(::access((dir() + "/planted").c_str(), F_OK), 0) << "the planted file ran";
 }
 
-// An entity's text and elements are part of the property list; a blank
-// CDATA section is no device, and goes to no tool.
-TEST_F(ProgramToolTest, EntitiesAndCdataAreReadAsXPathSeesThem) {
-  const struct {
-    const char* doctype;
-    const char* entry;
-    const char* result;
-  } cases[] = {{"<!DOCTYPE plist [<!ENTITY k 'dev-entry'>]>",
-                "<key>&k;</key><string>/dev/disk4</string>", "Created memory volume /Volumes/x"},
-               {"<!DOCTYPE plist [<!ENTITY e '<key>dev-entry</key><string>/dev/disk4</string>'>]>",
-                "&e;", "Created memory volume /Volumes/x"},
-               {"", "<key>dev-entry</key><string><![CDATA[ ]]></string>",
-                "General error: Unexpected XML output"}};
-  const std::string document = dir() + "/attach.xml";
-  // The stand-in attaches /dev/disk4, then the document stands for its output.
-  const std::vector<std::string> environment =
-      Wrapped("hdiutil", "\"$STANDIN\" \"$@\" >/dev/null || exit\n[ \"$1\" = attach ] && cat " +
-                             document + "\nexit 0\n");
-  for (const auto& c : cases) {
-    testing::WriteFile(document, std::string(c.doctype) +
-                                     "<plist><dict><key>system-entities</key><array><dict>" +
-                                     c.entry + "</dict></array></dict></plist>");
-    EXPECT_EQ(Run({"-add:x", "-size:1g"}, environment).out,
-              std::string("Creating memory volume...\n") + c.result + "\n")
-        << c.entry;
-    testing::RemoveTree(volumes() + "x");
-  }
-  std::vector<std::string> formats;
-  for (const std::string& run : ToolRuns()) {
-    if (run.rfind("diskutil", 0) == 0)
-      formats.push_back(run);
-  }
-  EXPECT_EQ(formats, std::vector<std::string>(2, testing::ApfsRun("x")));
-}
-
 // A tool may leave a process behind that holds its output (a helper it
 // started, a wrapper script's background job): the run ends with the tool.
 TEST_F(ProgramToolTest, ProcessLeftBehindByAToolDoesNotHoldTheRunUp) {

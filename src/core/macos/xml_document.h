@@ -43,8 +43,9 @@ class XmlDocument {
   // Parses `bytes` as one non-validating document named "stream:". A
   // DOCTYPE is accepted but no external DTD or entity is read. Entity
   // references are replaced by what their entities hold, so that text and
-  // elements from an entity are part of the tree, and then text nodes and
-  // CDATA sections holding only white space are dropped everywhere. Raises
+  // elements from an entity are part of the tree; then each run of
+  // adjacent text and CDATA sections becomes one text node, dropped when it
+  // holds only white space. Raises
   // EXMLReadError with "In 'stream:' (line L pos P): <reason>" for a
   // document that is not well-formed ("Root element is missing" when the
   // input ends before any element), and with "In 'stream:': Entity

@@ -12,11 +12,17 @@ namespace ramdisk {
 
 namespace {
 
+bool IsXmlSpace(xmlChar c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsText(const xmlNode* node) {
+  return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
+}
+
 bool IsBlankText(const xmlNode* node) {
-  if (node->type != XML_TEXT_NODE && node->type != XML_CDATA_SECTION_NODE)
+  if (!IsText(node))
     return false;
   for (const xmlChar* c = node->content; c != nullptr && *c != '\0'; ++c) {
-    if (*c != ' ' && *c != '\t' && *c != '\r' && *c != '\n')
+    if (!IsXmlSpace(*c))
       return false;
   }
   return true;
@@ -47,7 +53,10 @@ class SubstitutionCost {
       for (; node != nullptr && total < over_; node = node->next) {
         if (node->type == XML_ENTITY_REF_NODE) {
           ++references_;
-          total = Add(total, EntityCost(node, depth));
+          // A copy makes the reference node as well, before replacing it:
+          // without counting it, thousands of references to an empty
+          // entity would cost nothing, however often they were copied.
+          total = Add(Add(total, copied ? kNodeBytes : 0), EntityCost(node, depth));
           continue;
         }
         if (copied)
@@ -120,6 +129,18 @@ xmlNode* CopyContent(xmlDoc* document, xmlEntity* entity) {
   return copy;
 }
 
+// Inside an attribute value, white space that an entity's replacement text
+// holds is a space. Copies own their text, so it is changed in place.
+void SpaceOutWhiteSpace(xmlNode* first) {
+  for (xmlNode* node = first; node != nullptr; node = node->next) {
+    for (xmlChar* c = node->type == XML_TEXT_NODE ? node->content : nullptr;
+         c != nullptr && *c != '\0'; ++c) {
+      if (IsXmlSpace(*c))
+        *c = ' ';
+    }
+  }
+}
+
 // Puts the siblings from `first` (none when null) where `node` is, and
 // frees `node`. libxml2's own insertions join text by reallocating it for
 // every node, which many references would make quadratic.
@@ -142,13 +163,14 @@ void Replace(xmlNode* node, xmlNode* first) {
   xmlFreeNode(node);
 }
 
-// Makes `node`, when it is text, hold the text of the text nodes right after
-// it too, and frees those.
+// Makes `node`, when it is text or CDATA, hold the text of the text and
+// CDATA siblings right after it too, and frees those: XPath sees them all
+// as one text node.
 void JoinFollowingText(xmlNode* node) {
-  if (node->type != XML_TEXT_NODE || node->next == nullptr || node->next->type != XML_TEXT_NODE)
+  if (!IsText(node) || node->next == nullptr || !IsText(node->next))
     return;
   std::string text = XmlText(node->content);
-  while (node->next != nullptr && node->next->type == XML_TEXT_NODE) {
+  while (node->next != nullptr && IsText(node->next)) {
     xmlNode* next = node->next;
     text += XmlText(next->content);
     xmlUnlinkNode(next);
@@ -184,14 +206,17 @@ bool SubstituteEntities(xmlDoc* document, std::size_t limit) {
     return true;
   // Copies are walked in turn, so references inside them are replaced too;
   // the cost check has ruled out loops.
-  std::vector<xmlNode*> lists{document->children};
+  // Each list with whether it is an attribute's value.
+  std::vector<std::pair<xmlNode*, bool>> lists{{document->children, false}};
   while (!lists.empty()) {
-    xmlNode* node = lists.back();
+    auto [node, in_attribute] = lists.back();
     lists.pop_back();
     while (node != nullptr) {
       if (node->type == XML_ENTITY_REF_NODE) {
         xmlNode* after = node->next;
         xmlNode* copy = CopyContent(document, EntityOf(node));
+        if (in_attribute)
+          SpaceOutWhiteSpace(copy);
         Replace(node, copy);
         node = copy != nullptr ? copy : after;
         continue;
@@ -199,8 +224,8 @@ bool SubstituteEntities(xmlDoc* document, std::size_t limit) {
       if (node->type == XML_ELEMENT_NODE) {
         for (xmlAttr* attribute = node->properties; attribute != nullptr;
              attribute = attribute->next)
-          lists.push_back(attribute->children);
-        lists.push_back(node->children);
+          lists.emplace_back(attribute->children, true);
+        lists.emplace_back(node->children, false);
       }
       node = node->next;
     }
