@@ -3,10 +3,12 @@
 #
 # Runs the demo SCRIPT against BUILD_DIR and fails unless it exits 0 and
 # leaves nothing behind: /Volumes, its entries and its mounts as they were,
-# nothing in its temporary directory; also when its output pipe is closed. Then the same where "/" is not a mount
-# point, as in a chroot (the root is a directory of bind mounts, in a private
-# mount namespace); there it must also refuse, and keep, a /Volumes/scratch
-# that is taken. Exits 77 (skipped) unless run as root, as the demo needs.
+# nothing in its temporary directory; also when its output pipe is closed.
+# Then the same where "/" is not a mount point, as in a chroot (the root is
+# a directory of bind mounts, in a private mount namespace); there it must
+# also refuse, and keep, a /Volumes/scratch that is taken. Exits 77
+# (skipped) unless run as root, as the demo needs, and where no private
+# mount namespace can be made for the chroot case.
 set -u
 script=$1
 build=$2
@@ -54,7 +56,7 @@ mkdir "$work/tmp"
 check 0 /Volumes /bin/sh "$script" "$build"
 check 0 /Volumes /bin/sh -c '"$0" "$1" | head -n 1' "$script" "$build"
 if ! unshare -m --propagation private true 2>/dev/null; then
-  echo "no private mount namespace here: the chroot case is not tried"
-  exit 0
+  echo "skipped: no private mount namespace here, so the chroot case cannot be tried"
+  exit 77
 fi
 unshare -m --propagation private /bin/sh "$0" "$script" "$build" chroot "$work"

@@ -83,6 +83,14 @@ void RunCommand() {
     ListDisks();
     return;
   }
+  // Looked for only once no command is named, so a command given with it
+  // still runs.
+  for (const std::string& argument : CommandLineArguments()) {
+    if (argument == "-h" || argument == "-help" || argument == "--help") {
+      WriteHelp();
+      return;
+    }
+  }
   throw EInputError(messages::kNoValidCommand);
 }
 
