@@ -18,15 +18,11 @@ const char kPhysicalStoreQuery[] =
 const char kParentWholeDiskQuery[] =
     "/plist/dict/string[preceding-sibling::key[1]=\"ParentWholeDisk\"]";
 
-const char* ToolName(ImageTool tool) {
-  return tool == ImageTool::kDiskutil ? "diskutil" : "hdiutil";
-}
-
 }  // namespace
 
 TDismountCommand::TDismountCommand() : TDismountCommand(RunningImageTool()) {}
 
-TDismountCommand::TDismountCommand(ImageTool tool) : TCommand(ToolName(tool)), tool_(tool) {}
+TDismountCommand::TDismountCommand(ImageTool tool) : TCommand(ImageToolName(tool)), tool_(tool) {}
 
 void TDismountCommand::Execute() {
   if (tool_ == ImageTool::kHdiutil) {

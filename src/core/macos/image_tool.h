@@ -17,6 +17,11 @@ enum class ImageTool { kHdiutil, kDiskutil };
 
 inline constexpr int kFirstReleaseWithoutHdiutil = 27;
 
+// The tool's name, as it is run: "hdiutil" or "diskutil".
+constexpr const char* ImageToolName(ImageTool tool) {
+  return tool == ImageTool::kDiskutil ? "diskutil" : "hdiutil";
+}
+
 // kDiskutil for a product version ("27.1.2") that is a plain dotted number,
 // groups of decimal digits joined by single dots, whose first group is 27 or
 // more; kHdiutil for any other text ("", "26.4.1", "27abc", "27."). Inline:

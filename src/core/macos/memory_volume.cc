@@ -1,5 +1,6 @@
 #include "core/macos/memory_volume.h"
 
+#include "core/common/ascii.h"
 #include "core/common/messages.h"
 #include "core/macos/command.h"
 
@@ -24,8 +25,9 @@ TStringArray FormatArguments(const TMemoryVolume& volume) {
 
 void TMemoryVolume::CreateVolume() {
   const std::string sectors = "ram://" + std::to_string(Size >> 9);
-  const bool diskutil = RunningImageTool() == ImageTool::kDiskutil;
-  TCommand image_tool(diskutil ? "diskutil" : "hdiutil");
+  const ImageTool tool = RunningImageTool();
+  const bool diskutil = tool == ImageTool::kDiskutil;
+  TCommand image_tool(ImageToolName(tool));
   if (diskutil)
     image_tool.ExecuteReadingPropertyList({"image", "attach", "--plist", "--noMount", sectors});
   else
@@ -34,7 +36,7 @@ void TMemoryVolume::CreateVolume() {
     throw EVolumeError(messages::kUnexpectedXmlOutput);
   // diskutil names the device by its identifier where hdiutil gave the
   // node path; the format and every message get the node path.
-  if (diskutil && Device.compare(0, 4, "disk") == 0)
+  if (diskutil && StartsWith(Device, "disk"))
     Device.insert(0, "/dev/");
   try {
     TCommand disk_tool("diskutil");

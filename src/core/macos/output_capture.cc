@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/common/ascii.h"
+
 namespace ramdisk {
 
 namespace {
@@ -11,10 +13,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kWarning = ": WARNING:";
 // Room for a mark in front of a first line of full length.
 constexpr std::size_t kMaxRawLineBytes = FirstLineCapture::kMaxLineBytes + kByteOrderMark.size();
-
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <limits>
 #include <string_view>
 
+#include "core/common/ascii.h"
 #include "core/common/messages.h"
 #include "core/macos/command.h"
 #include "core/macos/memory_volume.h"
@@ -26,10 +27,6 @@ constexpr std::string_view kWholeDiskPrefix = "/dev/disk";
 // The partition type of an APFS container, which is also the content hint
 // of the container disk that APFS synthesises on top of the image.
 constexpr std::string_view kApfsContainerHint = "EF57347C-0000-11AA-AA11-00306543ECAC";
-
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
 
 std::optional<std::uint64_t> RamBytes(std::string_view image_path) {
   std::string_view digits = image_path.substr(kRamScheme.size());
