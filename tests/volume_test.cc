@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <optional>
+#include <tuple>
 #include <ostream>
 
 #include "core/common/file_system.h"
@@ -77,29 +78,36 @@ INSTANTIATE_TEST_SUITE_P(
         {kGiB, fsHFS, {"FAIL_ERASEVOLUME=1:e\nf"}, "e", {k1G, EraseRun("HFS+", "a b"), kUndo}, 0},
         {kGiB, fsAPFS, {"FAIL_APFS=1:e", "FAIL_DETACH=16:d"}, "d", {k1G, kApfs, kUndo}, 1}}));
 
-// From macOS 27 on diskutil does the image work; a version that is not a
-// plain dotted number counts as a release before it.
+// From macOS 27 on diskutil does the image work. The Darwin release decides
+// when it is a plain dotted number, whatever product version macOS tells
+// for compatibility; otherwise the product version does, and a version
+// that is not a plain dotted number counts as a release before 27.
 TEST(ImageToolTest, DiskutilFromMacOS27On) {
   const ImageTool kD = ImageTool::kDiskutil, kH = ImageTool::kHdiutil;
-  const std::pair<const char*, ImageTool> rows[] = {{"27.0", kD},
-                                                    {"27", kD},
-                                                    {"27.1.2", kD},
-                                                    {"28.0", kD},
-                                                    {"99999999999999999999.1", kD},
-                                                    {"26.4.1", kH},
-                                                    {"10.13.6", kH},
-                                                    {"", kH},
-                                                    {"abc", kH},
-                                                    {"27abc", kH},
-                                                    {"27.", kH},
-                                                    {".27", kH},
-                                                    {"27..1", kH},
-                                                    {" 27", kH},
-                                                    {"2\x00"
-                                                     "7",
-                                                     kH}};
-  for (const auto& [version, tool] : rows)
-    EXPECT_EQ(ImageToolFor(version), tool) << version;
+  const std::tuple<std::string, std::string, ImageTool> rows[] = {
+      {"27.0", "26.0.0", kD},
+      {"17.0", "26.1.0", kD},
+      {"16.0", "25.2.0", kH},
+      {"26.4", "26.0.0", kD},
+      {"27.0", "25.9", kH},
+      {"27.0", "abc", kD},
+      {"26.4", "26.", kH},
+      {"26.4", "", kH},
+      {"", "26.0.0", kD},
+      {"27", "", kD},
+      {"27.1.2", "", kD},
+      {"2147483648.0", "", kD},
+      {"99999999999999999999.1", "", kD},
+      {"26.4.1", "", kH},
+      {"", "", kH},
+      {"27abc", "", kH},
+      {"27.", "", kH},
+      {".27", "", kH},
+      {"27..1", "", kH},
+      {" 27", "", kH},
+      {std::string("27\0", 3), "", kH}};
+  for (const auto& [version, darwin, tool] : rows)
+    EXPECT_EQ(ImageToolFor(version, darwin), tool) << version << " " << darwin;
 }
 
 }  // namespace

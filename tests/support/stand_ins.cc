@@ -13,6 +13,7 @@
 #include "core/common/command_line.h"
 #include "core/common/text_output.h"
 #include "core/common/unique_fd.h"
+#include "core/macos/image_tool.h"
 #include "support/files.h"
 
 #if defined(__linux__)
@@ -67,10 +68,13 @@ void StandInTest::SetUp() {
   PlayRelease("");
 }
 
-void StandInTest::PlayRelease(const std::string& version) {
+void StandInTest::PlayRelease(const std::string& version, const std::string& darwin) {
   SetEnv("RAMDISK_STANDIN_MACOS_VERSION", version);
-  release_.reset();
-  release_.emplace(version);
+  SetEnv("RAMDISK_STANDIN_DARWIN_VERSION", darwin);
+  product_version_.reset();
+  product_version_.emplace(kProductVersionName, version);
+  darwin_release_.reset();
+  darwin_release_.emplace(kDarwinReleaseName, darwin);
 }
 
 std::vector<std::string> StandInTest::ToolRuns() const {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/macos/image_tool.h"
+#include "core/macos/system_info.h"
 #include "support/child_process.h"
 
 namespace ramdisk::testing {
@@ -44,10 +44,12 @@ class StandInTest : public ProcessTest {
  protected:
   void SetUp() override;
 
-  // Plays macOS release `version` ("27.0"), for the volume code in this
-  // process and for the stand-ins and the tools they start, whatever the
-  // system. Until called: a release whose version cannot be read ("").
-  void PlayRelease(const std::string& version);
+  // Plays the macOS release whose product version is `version` ("27.0")
+  // and whose Darwin release is `darwin` ("26.0.0"), for the volume code in
+  // this process and for the stand-ins and the tools they start, whatever
+  // the system. "" is a version that cannot be read, as both are until
+  // called.
+  void PlayRelease(const std::string& version, const std::string& darwin = "");
 
   // The stand-ins' folder of volumes, with a trailing "/".
   std::string volumes() const { return dir() + "/volumes/"; }
@@ -59,7 +61,8 @@ class StandInTest : public ProcessTest {
   int AttachedDevices() const;
 
  private:
-  std::optional<PretendProductVersion> release_;
+  std::optional<PretendSystemValue> product_version_;
+  std::optional<PretendSystemValue> darwin_release_;
 };
 
 // The stand-ins' log lines of the runs that make a volume on /dev/disk4.

@@ -1,7 +1,6 @@
 #ifndef RAMDISK_CORE_MACOS_IMAGE_TOOL_H_
 #define RAMDISK_CORE_MACOS_IMAGE_TOOL_H_
 
-#include <string>
 #include <string_view>
 
 namespace ramdisk {
@@ -16,54 +15,56 @@ namespace ramdisk {
 enum class ImageTool { kHdiutil, kDiskutil };
 
 inline constexpr int kFirstReleaseWithoutHdiutil = 27;
+// The Darwin kernel of macOS 27: Darwin 25 is macOS 26.
+inline constexpr int kFirstDarwinWithoutHdiutil = 26;
 
 // The tool's name, as it is run: "hdiutil" or "diskutil".
 constexpr const char* ImageToolName(ImageTool tool) {
   return tool == ImageTool::kDiskutil ? "diskutil" : "hdiutil";
 }
 
-// kDiskutil for a product version ("27.1.2") that is a plain dotted number,
-// groups of decimal digits joined by single dots, whose first group is 27 or
-// more; kHdiutil for any other text ("", "26.4.1", "27abc", "27."). Inline:
-// the stand-in disk tools decide by it as well.
-inline ImageTool ImageToolFor(std::string_view product_version) {
+// The first group of `version` when it is a plain dotted number, groups of
+// decimal digits joined by single dots ("27.1.2"), counted no higher than
+// `cap`; -1 for any other text ("", "27abc", "27.", " 27").
+inline int DottedMajor(std::string_view version, int cap) {
   int major = 0;
   bool in_major = true, digit_before = false;
-  for (char c : product_version) {
+  for (char c : version) {
     if (c == '.' && digit_before) {
       in_major = digit_before = false;
     } else if (c >= '0' && c <= '9') {
-      if (in_major && major < kFirstReleaseWithoutHdiutil)
+      if (in_major && major < cap)
         major = major * 10 + (c - '0');
       digit_before = true;
     } else {
-      return ImageTool::kHdiutil;
+      return -1;
     }
   }
-  return digit_before && major >= kFirstReleaseWithoutHdiutil ? ImageTool::kDiskutil
-                                                              : ImageTool::kHdiutil;
+  return digit_before ? major : -1;
 }
 
-// The running system's product version, "kern.osproductversion" ("27.1.2");
-// empty where it cannot be read (that name exists from macOS 10.13.4 on).
-std::string RunningProductVersion();
+// kDiskutil from macOS 27 on. The Darwin release ("26.0.0") decides when it
+// is a plain dotted number: no compatibility mode changes it, where the
+// product version ("27.1.2") may be an older one's, as macOS tells programs
+// built with an older SDK, or run with SYSTEM_VERSION_COMPAT=1. Otherwise
+// the product version decides. Inline: the stand-in disk tools decide by
+// it as well.
+inline ImageTool ImageToolFor(std::string_view product_version, std::string_view darwin_release) {
+  const int darwin = DottedMajor(darwin_release, kFirstDarwinWithoutHdiutil);
+  const bool from_27 = darwin >= 0
+                           ? darwin >= kFirstDarwinWithoutHdiutil
+                           : DottedMajor(product_version, kFirstReleaseWithoutHdiutil) >=
+                                 kFirstReleaseWithoutHdiutil;
+  return from_27 ? ImageTool::kDiskutil : ImageTool::kHdiutil;
+}
 
-// ImageToolFor the running system, asked afresh on every call.
+// The sysctl names the release is read from.
+inline constexpr char kProductVersionName[] = "kern.osproductversion";
+inline constexpr char kDarwinReleaseName[] = "kern.osrelease";
+
+// ImageToolFor the running system (SystemText of both names), asked afresh
+// on every call.
 ImageTool RunningImageTool();
-
-// For tests: while alive, RunningProductVersion answers `version` on the
-// calling thread, whatever the system. Scopes nest.
-class PretendProductVersion {
- public:
-  explicit PretendProductVersion(std::string version);
-  ~PretendProductVersion();
-  PretendProductVersion(const PretendProductVersion&) = delete;
-  PretendProductVersion& operator=(const PretendProductVersion&) = delete;
-
- private:
-  std::string version_;
-  const std::string* saved_;
-};
 
 }  // namespace ramdisk
 

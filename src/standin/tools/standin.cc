@@ -113,7 +113,8 @@ void Begin(int argc, char** argv, const std::string& verb, const std::string& wa
 }
 
 bool DeprecatesHdiutil() {
-  return ramdisk::ImageToolFor(Env("RAMDISK_STANDIN_MACOS_VERSION")) ==
+  return ramdisk::ImageToolFor(Env("RAMDISK_STANDIN_MACOS_VERSION"),
+                               Env("RAMDISK_STANDIN_DARWIN_VERSION")) ==
          ramdisk::ImageTool::kDiskutil;
 }
 

@@ -14,11 +14,14 @@
 //                           argument vector, argv[0] included, joined by tabs,
 //                           with "\\", tab, line feed and carriage return
 //                           escaped as \\ \t \n \r
-//   RAMDISK_STANDIN_MACOS_VERSION  the macOS release played ("27.0"); from
-//                           27 on, every run of "hdiutil" starts with the
-//                           deprecation warning of its verb on standard
-//                           error (and still succeeds). The platform
-//                           stand-in's sysctlbyname answers with it too.
+//   RAMDISK_STANDIN_MACOS_VERSION   the macOS release played: its product
+//   RAMDISK_STANDIN_DARWIN_VERSION  version ("27.0") and Darwin release
+//                           ("26.0.0"). From macOS 27 on, as the tool
+//                           tells it from the two (ImageToolFor), every run
+//                           of "hdiutil" starts with the deprecation warning
+//                           of its verb on standard error (and still
+//                           succeeds). The platform stand-in's sysctlbyname
+//                           answers with them too.
 //   RAMDISK_STANDIN_FAIL_<VERB>    "STATUS:TEXT": the verb writes TEXT to
 //                           standard error and exits with STATUS
 //   RAMDISK_STANDIN_SIGNAL_<VERB>  a signal number the verb dies of
@@ -47,7 +50,7 @@ struct Device {
 void Begin(int argc, char** argv, const std::string& verb,
            const std::string& warning = std::string());
 
-// Whether the release played is macOS 27 or later.
+// Whether the release played is macOS 27 or later, as the tool tells.
 bool DeprecatesHdiutil();
 
 // What an attach of a RAM device prints: its property list naming the

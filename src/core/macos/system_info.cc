@@ -1,0 +1,72 @@
+#include "core/macos/system_info.h"
+
+#include <sys/sysctl.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace ramdisk {
+
+namespace {
+
+// Oldest first. Scopes may end in any order.
+thread_local std::vector<const PretendSystemValue*> pretended;
+
+std::optional<std::uint64_t> DecimalNumber(const std::string& text) {
+  if (text.empty())
+    return std::nullopt;
+  std::uint64_t number = 0;
+  for (char c : text) {
+    const unsigned digit = static_cast<unsigned>(c - '0');
+    if (digit > 9 || number > (std::numeric_limits<std::uint64_t>::max() - digit) / 10)
+      return std::nullopt;
+    number = number * 10 + digit;
+  }
+  return number;
+}
+
+}  // namespace
+
+std::string SystemText(const char* name) {
+  if (const std::string* pretended = PretendSystemValue::Lookup(name))
+    return *pretended;
+  // Versions are short; a longer text is nothing this tool knows.
+  char text[256];
+  std::size_t size = sizeof text;
+  if (::sysctlbyname(name, text, &size, nullptr, 0) != 0)
+    return std::string();
+  return std::string(text, ::strnlen(text, size));
+}
+
+std::optional<std::uint64_t> SystemNumber(const char* name) {
+  if (const std::string* pretended = PretendSystemValue::Lookup(name))
+    return DecimalNumber(*pretended);
+  std::uint64_t number = 0;
+  std::size_t size = sizeof number;
+  if (::sysctlbyname(name, &number, &size, nullptr, 0) != 0 || size != sizeof number)
+    return std::nullopt;
+  return number;
+}
+
+PretendSystemValue::PretendSystemValue(std::string name, std::string value)
+    : name_(std::move(name)), value_(std::move(value)) {
+  pretended.push_back(this);
+}
+
+PretendSystemValue::~PretendSystemValue() {
+  pretended.erase(std::find(pretended.rbegin(), pretended.rend(), this).base() - 1);
+}
+
+const std::string* PretendSystemValue::Lookup(const char* name) {
+  for (auto scope = pretended.rbegin(); scope != pretended.rend(); ++scope) {
+    if ((*scope)->name_ == name)
+      return &(*scope)->value_;
+  }
+  return nullptr;
+}
+
+}  // namespace ramdisk
