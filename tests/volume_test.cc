@@ -3,8 +3,8 @@
 
 #include <limits>
 #include <optional>
-#include <tuple>
 #include <ostream>
+#include <tuple>
 
 #include "core/common/file_system.h"
 #include "core/macos/memory_volume.h"

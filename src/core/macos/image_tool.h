@@ -51,10 +51,9 @@ inline int DottedMajor(std::string_view version, int cap) {
 // it as well.
 inline ImageTool ImageToolFor(std::string_view product_version, std::string_view darwin_release) {
   const int darwin = DottedMajor(darwin_release, kFirstDarwinWithoutHdiutil);
-  const bool from_27 = darwin >= 0
-                           ? darwin >= kFirstDarwinWithoutHdiutil
-                           : DottedMajor(product_version, kFirstReleaseWithoutHdiutil) >=
-                                 kFirstReleaseWithoutHdiutil;
+  const bool from_27 = darwin >= 0 ? darwin >= kFirstDarwinWithoutHdiutil
+                                   : DottedMajor(product_version, kFirstReleaseWithoutHdiutil) >=
+                                         kFirstReleaseWithoutHdiutil;
   return from_27 ? ImageTool::kDiskutil : ImageTool::kHdiutil;
 }
 
