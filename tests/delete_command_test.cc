@@ -19,149 +19,167 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class DelDiskTest : public testing::StandInTest {
- protected:
-  // A volume made by the add command, so the stand-ins know its device.
-  void AddVolume(const std::string& name) {
-    testing::Reported({"-size:1m"}, [&] { AddDisk(name, volumes()); });
-    runs_before_ = ToolRuns().size();
-  }
-  std::string Del(const std::string& name, const std::vector<std::string>& args) {
-    return testing::Reported(args, [&] { DelDisk(name, volumes()); });
-  }
-  Lines RunsSinceAdd() const {
-    Lines runs = ToolRuns();
-    return Lines(runs.begin() + static_cast<long>(runs_before_), runs.end());
-  }
+using DelDiskTest = testing::StandInTest;
 
- private:
-  std::size_t runs_before_ = 0;
-};
-
-// Only the exact flag forces, wherever it stands; other switches do nothing.
-TEST_F(DelDiskTest, DetachesTheMountPointAndSaysSo) {
-  for (const char* flag : {"-force", "-Force", "-size:1g"}) {
-    AddVolume("x");
-    EXPECT_EQ(Del("x", {flag, "-del:x", "-fs:apfs"}),
-              "Removing memory volume...\nRemoved memory volume " + volumes() + "x\n");
-    EXPECT_EQ(RunsSinceAdd(), Lines{"hdiutil\tdetach\t" + volumes() + "x" +
-                                    (flag == std::string("-force") ? "\t-force" : "")});
-    EXPECT_EQ(AttachedDevices(), 0);
-  }
-}
-
-// Only a directory, or a link to one, is a volume to detach.
+// Only a directory, or a link to one, can be a volume; nothing else is
+// looked for.
 TEST_F(DelDiskTest, NoVolumeDirectoryIsReportedWithoutToolRun) {
   testing::WriteFile(volumes() + "file", "x");
   for (const char* name : {"missing", "file"}) {
-    EXPECT_EQ(Del(name, {"-force"}),
+    EXPECT_EQ(testing::Reported({"-force"}, [&] { DelDisk(name, volumes()); }),
               std::string("General error: No volumes named ") + name + " found\n");
   }
   EXPECT_EQ(ToolRuns(), Lines{});
-  ASSERT_EQ(::mkdir((dir() + "/dir").c_str(), 0755), 0);
-  ASSERT_EQ(::symlink((dir() + "/dir").c_str(), (volumes() + "link").c_str()), 0);
-  Del("link", {});
-  EXPECT_EQ(ToolRuns(), Lines{"hdiutil\tdetach\t" + volumes() + "link"});
 }
 
-TEST_F(DelDiskTest, FailedDetachFollowsTheProgressLine) {
-  AddVolume("x");
-  SetEnv("RAMDISK_STANDIN_FAIL_DETACH", "16:hdiutil: couldn't unmount \"disk4\" - Resource busy");
-  EXPECT_EQ(Del("x", {}),
-            "Removing memory volume...\nGeneral error: hdiutil: couldn't "
-            "unmount \"disk4\" - Resource busy\n");
-  EXPECT_EQ(RunsSinceAdd(), Lines{"hdiutil\tdetach\t" + volumes() + "x"});
-}
-
-// A RAM disk named by its device: "x" mounted on disk4, disk5 attached
-// without a volume, and disk6 the image of a file, which the listing shows
-// as well.
-struct DeviceCase {
-  const char* device;
-  const char* release;
-  bool force;
+// A delete in a world of RAM disks and other things below the folder of
+// volumes, on the release `version` with Darwin `darwin`. A target that
+// holds "/" is a device (DelDevice), anything else a volume name
+// (DelDisk). "$V" in `out` stands for the folder of volumes.
+struct DeleteCase {
+  std::string target;
+  const char* version;
+  const char* darwin;
+  Lines args;
   Lines environment;  // "NAME=value"
   std::string out;
-  Lines runs;
+  Lines runs;  // after "hdiutil info -plist", which always runs first
 };
 
-std::ostream& operator<<(std::ostream& os, const DeviceCase& c) {
-  return os << c.device << " " << c.release << (c.force ? " -force" : "");
+std::ostream& operator<<(std::ostream& os, const DeleteCase& c) {
+  return os << "[" << c.target << "] " << c.version << "/" << c.darwin << testing::Bracketed(c.args)
+            << testing::Bracketed(c.environment);
 }
 
-class DelDeviceTest : public DelDiskTest, public ::testing::WithParamInterface<DeviceCase> {};
+class DeleteTest : public testing::StandInTest, public ::testing::WithParamInterface<DeleteCase> {
+ protected:
+  // "x" is an HFS+ RAM disk on disk4 and "ap" an APFS one on disk5, with
+  // the container disk6 on it; disk7 is a RAM device without a volume. The
+  // listing adds the image of a file mounted at "file", and RAM disks
+  // mounted at "s 1", "Mixed" and a folder outside the folder of volumes,
+  // "elsewhere/e", beside directories "s", "mixed" and "e", and one that
+  // names no device at "nodev". "plain" is a plain directory, and "link" a
+  // link to another.
+  void MakeWorld() {
+    testing::Reported({"-size:1m", "-fs:hfs+"}, [&] { AddDisk("x", volumes()); });
+    testing::Reported({"-size:1m"}, [&] { AddDisk("ap", volumes()); });
+    TCommand("hdiutil").Execute({"attach", "-plist", "-nomount", "ram://8"});
+    for (const char* name : {"plain", "file", "s", "mixed", "e", "nodev"})
+      testing::MakeDirs(volumes() + name);
+    testing::MakeDirs(dir() + "/target");
+    ASSERT_EQ(::symlink((dir() + "/target").c_str(), (volumes() + "link").c_str()), 0);
+    std::string listing =
+        testing::RunProcess(RAMDISK_STANDIN_BIN_DIR "/hdiutil", {"info", "-plist"}).out;
+    listing.insert(listing.find("<array>") + 8,
+                   Image("/x.dmg", "/dev/disk9", volumes() + "file") +
+                       Image("ram://8", "/dev/disk10", volumes() + "s 1") +
+                       Image("ram://8", "/dev/disk11", volumes() + "Mixed") +
+                       Image("ram://8", "/dev/disk12", dir() + "/elsewhere/e") +
+                       Image("ram://8", "", volumes() + "nodev"));
+    testing::WriteFile(dir() + "/listing", listing);
+    // The stand-in runs for the log and its failures; the listing is ours.
+    testing::WriteFile(dir() + "/bin/hdiutil",
+                       "#!/bin/sh\nif [ \"$1\" = info ]; then " RAMDISK_STANDIN_BIN_DIR
+                       "/hdiutil \"$@\" >/dev/null || exit; exec cat " +
+                           dir() +
+                           "/listing; fi\nexec " RAMDISK_STANDIN_BIN_DIR "/hdiutil \"$@\"\n",
+                       0755);
+    SetEnv("PATH", dir() + "/bin:" + std::getenv("PATH"));
+  }
 
-TEST_P(DelDeviceTest, DetachesOnlyAListedRamDisk) {
-  const DeviceCase& c = GetParam();
-  testing::Reported({"-size:1m", "-fs:hfs+"}, [&] { AddDisk("x", volumes()); });
-  TCommand("hdiutil").Execute({"attach", "-plist", "-nomount", "ram://8"});
-  std::string listing =
-      testing::RunProcess(RAMDISK_STANDIN_BIN_DIR "/hdiutil", {"info", "-plist"}).out;
-  listing.insert(listing.find("<array>") + 8,
-                 "<dict><key>image-path</key><string>/x.dmg</string><key>system-entities</key>"
-                 "<array><dict><key>dev-entry</key><string>/dev/disk6</string></dict></array>"
-                 "</dict>");
-  testing::WriteFile(dir() + "/listing", listing);
-  testing::WriteFile(dir() + "/bin/hdiutil",
-                     "#!/bin/sh\n[ \"$1\" = info ] && exec cat " + dir() +
-                         "/listing\nexec " RAMDISK_STANDIN_BIN_DIR "/hdiutil \"$@\"\n",
-                     0755);
-  SetEnv("PATH", dir() + "/bin:" + std::getenv("PATH"));
-  PlayRelease(c.release);
+  static std::string Image(const std::string& path, const std::string& device,
+                           const std::string& mount_point) {
+    return "<dict><key>image-path</key><string>" + path +
+           "</string><key>system-entities</key><array><dict>" +
+           (device.empty() ? "" : "<key>dev-entry</key><string>" + device + "</string>") +
+           "<key>mount-point</key><string>" + mount_point + "</string></dict></array></dict>";
+  }
+};
+
+TEST_P(DeleteTest, DetachesTheWholeDiskOfARamDiskAndNothingElse) {
+  const DeleteCase& c = GetParam();
+  MakeWorld();
+  PlayRelease(c.version, c.darwin);
   for (const std::string& entry : c.environment)
     SetEnv(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
 
   const std::size_t before = ToolRuns().size();
-  EXPECT_EQ(testing::Reported({"-del", c.force ? "-force" : ""}, [&] { DelDevice(c.device); }),
-            c.out);
+  std::string out = c.out;
+  if (std::string::size_type at = out.find("$V"); at != std::string::npos)
+    out.replace(at, 2, volumes());
+  EXPECT_EQ(testing::Reported(c.args,
+                              [&] {
+                                c.target.find('/') == std::string::npos
+                                    ? DelDisk(c.target, volumes())
+                                    : DelDevice(c.target);
+                              }),
+            out);
   Lines runs = ToolRuns();
   runs.erase(runs.begin(), runs.begin() + static_cast<long>(before));
   // The wrapper runs the stand-in by its path.
   for (std::string& run : runs)
     run.erase(0, run.rfind('/', run.find('\t')) + 1);
-  EXPECT_EQ(runs, c.runs);
+  Lines expected = {"hdiutil\tinfo\t-plist"};
+  expected.insert(expected.end(), c.runs.begin(), c.runs.end());
+  EXPECT_EQ(runs, expected);
 }
 
-const std::string kBusy = "hdiutil: couldn't unmount \"disk5\" - Resource busy";
-const std::string kRemoved5 = "Removing memory volume...\nRemoved memory volume /dev/disk5\n";
+const std::string kRemovedX = "Removing memory volume...\nRemoved memory volume $Vx\n";
+const std::string kRemovedAp = "Removing memory volume...\nRemoved memory volume $Vap\n";
+const std::string kRemoved7 = "Removing memory volume...\nRemoved memory volume /dev/disk7\n";
+const std::string kBusy = "hdiutil: couldn't unmount \"disk4\" - Resource busy";
+const Lines kForce = {"-force"};
+const Lines kEject5 = {"diskutil\tunmountDisk\tforce\t/dev/disk5", "diskutil\teject\t/dev/disk5"};
+
+std::string NotRamDisk(const std::string& name) {
+  return "General error: Volume " + name + " is not a RAM disk\n";
+}
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, DelDeviceTest,
-    ::testing::ValuesIn(std::vector<DeviceCase>{
-        {"/dev/disk5", "", false, {}, kRemoved5, {"hdiutil\tdetach\t/dev/disk5"}},
-        {"/dev/disk5", "", true, {}, kRemoved5, {"hdiutil\tdetach\t/dev/disk5\t-force"}},
-        // The user named it: a mounted volume goes with its disk.
-        {"/dev/disk4",
+    Table, DeleteTest,
+    ::testing::ValuesIn(std::vector<DeleteCase>{
+        // Only the exact flag forces, wherever it stands.
+        {"x", "", "", {"-Force", "-size:1g"}, {}, kRemovedX, {"hdiutil\tdetach\t/dev/disk4"}},
+        {"x", "", "", kForce, {}, kRemovedX, {"hdiutil\tdetach\t/dev/disk4\t-force"}},
+        // The image's disk, never the container on it; from macOS 27 on,
+        // as the kernel tells it whatever the product version says.
+        {"ap", "26.4", "", {}, {}, kRemovedAp, {"hdiutil\tdetach\t/dev/disk5"}},
+        {"ap", "27.0", "", {}, {}, kRemovedAp, {"diskutil\teject\t/dev/disk5"}},
+        {"ap", "17.0", "26.1.0", kForce, {}, kRemovedAp, kEject5},
+        {"/dev/disk7", "", "", {}, {}, kRemoved7, {"hdiutil\tdetach\t/dev/disk7"}},
+        {"/dev/disk7",
          "",
-         false,
+         "26.0.0",
+         kForce,
          {},
-         "Removing memory volume...\nRemoved memory volume /dev/disk4\n",
-         {"hdiutil\tdetach\t/dev/disk4"}},
-        {"/dev/disk6", "", true, {}, "General error: No RAM disk /dev/disk6 found\n", {}},
-        {"/dev/disk9", "27.0", true, {}, "General error: No RAM disk /dev/disk9 found\n", {}},
-        {"/dev/disk5",
+         kRemoved7,
+         {"diskutil\tunmountDisk\tforce\t/dev/disk7", "diskutil\teject\t/dev/disk7"}},
+        // Whatever is no RAM disk of that mount point or device.
+        {"plain", "", "", kForce, {}, NotRamDisk("plain"), {}},
+        {"link", "", "", kForce, {}, NotRamDisk("link"), {}},
+        {"file", "", "", kForce, {}, NotRamDisk("file"), {}},
+        {"e", "", "", kForce, {}, NotRamDisk("e"), {}},
+        {"s", "", "", kForce, {}, NotRamDisk("s"), {}},
+        {"mixed", "27.0", "", kForce, {}, NotRamDisk("mixed"), {}},
+        {"nodev", "", "", kForce, {}, NotRamDisk("nodev"), {}},
+        {"/dev/disk9", "", "", kForce, {}, "General error: No RAM disk /dev/disk9 found\n", {}},
+        {"/dev/disk45", "", "", kForce, {}, "General error: No RAM disk /dev/disk45 found\n", {}},
+        {"x",
+         "27.0",
          "",
-         false,
+         {},
+         {"RAMDISK_STANDIN_FAIL_INFO=1:hdiutil: info failed"},
+         "General error: hdiutil: info failed\n",
+         {}},
+        {"x",
+         "",
+         "",
+         {},
          {"RAMDISK_STANDIN_FAIL_DETACH=16:hdiutil: WARNING: 'hdiutil detach ...' is "
           "deprecated.\n" +
           kBusy},
          "Removing memory volume...\nGeneral error: " + kBusy + "\n",
-         {"hdiutil\tdetach\t/dev/disk5"}},
-        // diskutil ejects, after a forced unmount if asked.
-        {"/dev/disk5", "27.0", false, {}, kRemoved5, {"diskutil\teject\t/dev/disk5"}},
-        {"/dev/disk5",
-         "27.0",
-         true,
-         {},
-         kRemoved5,
-         {"diskutil\tunmountDisk\tforce\t/dev/disk5", "diskutil\teject\t/dev/disk5"}}}));
-
-TEST_F(DelDiskTest, FailedListingDetachesNothing) {
-  SetEnv("RAMDISK_STANDIN_FAIL_INFO", "1:hdiutil: info failed");
-  EXPECT_EQ(testing::Reported({}, [&] { DelDevice("/dev/disk4"); }),
-            "General error: hdiutil: info failed\n");
-  EXPECT_EQ(ToolRuns(), Lines{"hdiutil\tinfo\t-plist"});
-}
+         {"hdiutil\tdetach\t/dev/disk4"}}}));
 
 }  // namespace
 }  // namespace ramdisk

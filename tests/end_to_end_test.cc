@@ -109,11 +109,6 @@ class ReleaseTest : public ToolTest, public ::testing::WithParamInterface<Releas
 TEST_P(ReleaseTest, RunsTheDiskToolsOfTheRelease) {
   const ReleaseCase& c = GetParam();
   testing::WriteFile(dir() + "/attach.xml", standin::AttachPlist("/dev/disk4"));
-  testing::WriteFile(dir() + "/bin/diskutil",
-                     "#!/bin/sh\n[ \"$1\" = info ] && echo '<plist><dict><key>DeviceNode</key>"
-                     "<string>/dev/disk4</string></dict></plist>' && exit\n"
-                     "exec " RAMDISK_STANDIN_BIN_DIR "/diskutil \"$@\"\n",
-                     0755);
   SetEnv("RAMDISK_STANDIN_MACOS_VERSION", c.release);
   if (!c.setup.empty()) {
     ASSERT_EQ(Run(c.setup).exit_code, 0);
@@ -138,12 +133,11 @@ const char kRemoved[] = "Removing memory volume...\nRemoved memory volume /Volum
 const char kImageAttach[] = "diskutil\timage\tattach\t--plist\t--noMount\tram://2048";
 const char kApfsCreate[] = "diskutil\tapfs\tcreate\t/dev/disk4\tx";
 const char kErase[] = "diskutil\tquiet\terasevolume\tHFS+\tx\t/dev/disk4";
-const char kInfo[] = "diskutil\tinfo\t-plist\t/Volumes/x";
+const char kInfo[] = "hdiutil\tinfo\t-plist";
 const std::string kBusy = "hdiutil: couldn't unmount \"disk4\" - Resource busy";
 
-// From macOS 27 on, diskutil does the image work and names the disk of an
-// APFS volume by its physical store; below it, hdiutil, whose warnings
-// hide no error.
+// From macOS 27 on, diskutil does the image work; below it, hdiutil, whose
+// warnings hide no error.
 INSTANTIATE_TEST_SUITE_P(
     Table, ReleaseTest,
     ::testing::ValuesIn(std::vector<ReleaseCase>{
@@ -163,30 +157,33 @@ INSTANTIATE_TEST_SUITE_P(
          "Creating memory volume...\nGeneral error: Error: -69888: Couldn't unmount disk\nexit 2",
          {kImageAttach, kErase, "diskutil\teject\t/dev/disk4"},
          0},
-        {"27.0", kAddHfs, {"-del:x"}, {}, kRemoved, {kInfo, "diskutil\teject\tdisk4"}, 0},
-        {"27.0", kAddApfs, {"-del:x"}, {}, kRemoved, {kInfo, "diskutil\teject\tdisk4"}, 0},
+        // The kernel's release decides, whatever the product version says.
+        {"17.0",
+         {},
+         kAddHfs,
+         {"RAMDISK_STANDIN_DARWIN_VERSION=26.1.0"},
+         kCreated,
+         {kImageAttach, kErase},
+         1},
+        // A delete frees the RAM disk that the listing shows at the mount
+        // point, by its whole disk: for APFS the image's, not the container.
+        {"27.0", kAddHfs, {"-del:x"}, {}, kRemoved, {kInfo, "diskutil\teject\t/dev/disk4"}, 0},
         {"27.0",
          kAddApfs,
          {"-del:x", "-force"},
          {},
          kRemoved,
-         {kInfo, "diskutil\tunmountDisk\tforce\tdisk4", "diskutil\teject\tdisk4"},
+         {kInfo, "diskutil\tunmountDisk\tforce\t/dev/disk4", "diskutil\teject\t/dev/disk4"},
          0},
         {"27.0",
          kAddHfs,
          {"-del:x"},
-         {"RAMDISK_STANDIN_FAIL_INFO=1:Could not find disk: /Volumes/x"},
-         "Removing memory volume...\nGeneral error: Could not find disk: /Volumes/x\nexit 2",
+         {"RAMDISK_STANDIN_FAIL_INFO=1:hdiutil: info failed"},
+         "General error: hdiutil: info failed\nexit 2",
          {kInfo},
          1},
-        {"27.0",
-         kAddHfs,
-         {"-del:x"},
-         {"PATH=$DIR/bin:" RAMDISK_STANDIN_BIN_DIR},
-         "Removing memory volume...\nGeneral error: Unexpected XML output\nexit 2",
-         {},
-         1},
-        {"27.0", {}, {"-list"}, {}, "exit 0", {"hdiutil\tinfo\t-plist"}, 0},
+        {"26.4", kAddApfs, {"-del:x"}, {}, kRemoved, {kInfo, "hdiutil\tdetach\t/dev/disk4"}, 0},
+        {"27.0", {}, {"-list"}, {}, "exit 0", {kInfo}, 0},
         {"26.4",
          {},
          kAddHfs,
@@ -201,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
           "deprecated. Please use 'diskutil eject ...' instead.\n" +
           kBusy},
          "Removing memory volume...\nGeneral error: " + kBusy + "\nexit 2",
-         {"hdiutil\tdetach\t/Volumes/x\t-force"},
+         {kInfo, "hdiutil\tdetach\t/dev/disk4\t-force"},
          1}}));
 
 }  // namespace

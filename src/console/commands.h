@@ -17,13 +17,18 @@ namespace ramdisk {
 // "fs" switches.
 void AddDisk(const std::string& name, const std::string& volumes);
 
-// Detaches the volume mounted at `volumes` + name, forced with "-force".
+// The tool never detaches a disk that is not a RAM disk: both forms of
+// delete read the RAM disks that ListDisks shows, refuse anything else
+// before anything is detached, and detach the whole disk of the one found
+// (for APFS the image's disk, never the container on it), forced with
+// "-force".
+
+// Detaches the RAM disk mounted at `volumes` + name: the one whose mount
+// points include, byte for byte, the mount point of the file system that
+// holds that path (MountPointHolding).
 void DelDisk(const std::string& name, const std::string& volumes);
 
-// Detaches the RAM disk whose whole disk is `device` ("/dev/disk4"), as
-// ListDisks shows it, forced with "-force". Any other device is refused
-// before anything is detached: the tool never detaches a disk that is not a
-// RAM disk.
+// Detaches the RAM disk whose whole disk is `device` ("/dev/disk4").
 void DelDevice(const std::string& device);
 
 // Writes a line for each RAM disk that "hdiutil info" lists, once it has

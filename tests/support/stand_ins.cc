@@ -208,12 +208,19 @@ std::string FreshVolumes() {
   static bool first = true;
   if (!problem.empty() || std::exchange(first, false))
     return problem;
-  ::umount2("/Volumes", MNT_DETACH);
   if (::mount("tmpfs", "/Volumes", "tmpfs", 0, "size=16m") != 0)
     return Failed("mount tmpfs on /Volumes");
   return "";
 #else
   return "private mount namespaces need Linux";
+#endif
+}
+
+// Takes the fresh /Volumes away again: a later test in this process, end to
+// end or not, sees /Volumes as the process found it.
+void DropFreshVolumes() {
+#if defined(__linux__)
+  ::umount2("/Volumes", MNT_DETACH);
 #endif
 }
 
@@ -227,6 +234,13 @@ void EndToEndTest::SetUp() {
   if (!problem.empty())
     GTEST_SKIP() << "no private /Volumes: " << problem;
   SetEnv("RAMDISK_STANDIN_VOLUMES", "/Volumes");
+  fresh_volumes_ = true;
+}
+
+void EndToEndTest::TearDown() {
+  if (std::exchange(fresh_volumes_, false))
+    DropFreshVolumes();
+  StandInTest::TearDown();
 }
 
 ProcessResult EndToEndTest::Run(const std::vector<std::string>& args,

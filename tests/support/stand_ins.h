@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/macos/mount_point.h"
 #include "core/macos/system_info.h"
 #include "support/child_process.h"
 
@@ -61,6 +62,9 @@ class StandInTest : public ProcessTest {
   int AttachedDevices() const;
 
  private:
+  // The stand-ins' mount points are plain folders, which a Mac would
+  // report as the mount point of the volume that holds them.
+  PretendMountPointsArePaths mount_points_are_paths_;
   std::optional<PretendSystemValue> product_version_;
   std::optional<PretendSystemValue> darwin_release_;
 };
@@ -82,16 +86,21 @@ inline std::string EraseRun(const std::string& file_system, const std::string& n
 std::string Reported(const std::vector<std::string>& args, const std::function<void()>& run);
 
 // Runs the built tool against the stand-ins, inside a private mount
-// namespace whose /Volumes is a fresh tmpfs for every test. Skips, saying
-// why and what to do, where no such /Volumes can be made.
+// namespace whose /Volumes is a fresh tmpfs for every test, taken away
+// again after it. Skips, saying why and what to do, where no such /Volumes
+// can be made.
 class EndToEndTest : public StandInTest {
  protected:
   void SetUp() override;
+  void TearDown() override;
 
   // Runs ramdisk with `args`; `environment` adds "NAME=value" entries, for
   // example the stand-ins' failure injection.
   ProcessResult Run(const std::vector<std::string>& args,
                     const std::vector<std::string>& environment = {});
+
+ private:
+  bool fresh_volumes_ = false;
 };
 
 }  // namespace ramdisk::testing

@@ -17,6 +17,7 @@ inline constexpr char kInvalidMountPoint[] = "Invalid mount point string: %s";
 inline constexpr char kMountPointInUse[] = "Mount point %s is already in use";
 inline constexpr char kNoVolumesNamed[] = "No volumes named %s found";
 inline constexpr char kNoRamDisk[] = "No RAM disk %s found";
+inline constexpr char kNotRamDisk[] = "Volume %s is not a RAM disk";
 inline constexpr char kSizeNotGiven[] = "Size is not given";
 inline constexpr char kIncorrectSize[] = "Incorrect size specified";
 inline constexpr char kInvalidFileSystem[] = "Invalid file system: %s";
@@ -45,29 +46,15 @@ inline constexpr char kListIndexOutOfBounds[] = "List index (0) out of bounds";
 inline constexpr char kDiskFull[] = "Disk Full";
 inline constexpr char kOutOfMemory[] = "Out of memory";
 
-inline constexpr const char* kAll[] = {kNoValidCommand,
-                                       kNoMountPoint,
-                                       kInvalidMountPoint,
-                                       kMountPointInUse,
-                                       kNoVolumesNamed,
-                                       kNoRamDisk,
-                                       kSizeNotGiven,
-                                       kIncorrectSize,
-                                       kInvalidFileSystem,
-                                       kExecutableNotFound,
-                                       kEmptyCommandLine,
-                                       kCreatePipesFailed,
-                                       kForkFailed,
-                                       kReadToolOutputFailed,
-                                       kToolOutputTooLarge,
-                                       kXmlReadError,
-                                       kEntityExpansionTooLarge,
-                                       kUnexpectedXmlOutput,
-                                       kResourceNotFound,
-                                       kStreamReadError,
-                                       kListIndexOutOfBounds,
-                                       kDiskFull,
-                                       kOutOfMemory};
+inline constexpr const char* kAll[] = {
+    kNoValidCommand,       kNoMountPoint,       kInvalidMountPoint,
+    kMountPointInUse,      kNoVolumesNamed,     kNoRamDisk,
+    kNotRamDisk,           kSizeNotGiven,       kIncorrectSize,
+    kInvalidFileSystem,    kExecutableNotFound, kEmptyCommandLine,
+    kCreatePipesFailed,    kForkFailed,         kReadToolOutputFailed,
+    kToolOutputTooLarge,   kXmlReadError,       kEntityExpansionTooLarge,
+    kUnexpectedXmlOutput,  kResourceNotFound,   kStreamReadError,
+    kListIndexOutOfBounds, kDiskFull,           kOutOfMemory};
 
 }  // namespace ramdisk::messages
 

@@ -1,8 +1,8 @@
 // Stand-in for macOS "diskutil": formats a stand-in device with "apfs create"
 // or "erasevolume" and plays the mount by creating the volume's folder; and
 // the disk-image verbs that take the place of "hdiutil" from macOS 27 on:
-// "image attach", "info -plist" of a mounted volume, "eject" and
-// "unmountDisk force", on the devices that the stand-in "hdiutil" keeps.
+// "image attach", "eject" and "unmountDisk force", on the devices that the
+// stand-in "hdiutil" keeps.
 
 #include <errno.h>
 #include <sys/stat.h>
@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "standin/tools/attach_plist.h"
 #include "standin/tools/standin.h"
 
 namespace {
@@ -89,37 +88,6 @@ int ImageAttach(const std::vector<std::string>& args) {
   return 0;
 }
 
-std::string Key(const std::string& key, const std::string& value) {
-  return "\t<key>" + key + "</key>\n\t<string>" + standin::XmlEscaped(value) + "</string>\n";
-}
-
-// "info -plist PATH" for a mounted volume: an APFS volume is the first
-// volume of the container on the image's disk, its physical store; any
-// other volume is the image's whole disk.
-int Info(const std::vector<std::string>& args) {
-  if (args.size() != 2 || args[0] != "-plist")
-    standin::Fail(1, "Usage:  diskutil info -plist MountPoint");
-  for (const standin::Device& device : standin::AllDevices()) {
-    if (device.mount_point.empty() || device.mount_point != args[1])
-      continue;
-    const std::string disk = standin::DeviceName(device.number);
-    const std::string parent = device.container ? standin::DeviceName(device.container) : disk;
-    const std::string volume = device.container ? parent + "s1" : disk;
-    std::cout << STANDIN_PLIST_PROLOG;
-    if (device.container) {
-      std::cout << "\t<key>APFSPhysicalStores</key>\n\t<array>\n\t\t<dict>\n"
-                   "\t\t\t<key>APFSPhysicalStore</key>\n\t\t\t<string>"
-                << disk << "</string>\n\t\t</dict>\n\t</array>\n";
-    }
-    std::cout << Key("DeviceIdentifier", volume) << Key("DeviceNode", "/dev/" + volume)
-              << Key("MountPoint", device.mount_point) << Key("ParentWholeDisk", parent)
-              << Key("VolumeName", device.mount_point.substr(device.mount_point.rfind('/') + 1))
-              << "</dict>\n</plist>\n";
-    return 0;
-  }
-  standin::Fail(1, "Could not find disk: " + args[1]);
-}
-
 // A volume with files in it is busy unless forced.
 int Eject(const std::vector<std::string>& args) {
   if (args.size() != 1)
@@ -163,14 +131,12 @@ int main(int argc, char** argv) {
   standin::Begin(argc, argv, verb);
   if (verb == "erasevolume")
     return EraseVolume(args);
-  if (verb == "info")
-    return Info(args);
   if (verb == "eject")
     return Eject(args);
   if (verb == "unmountDisk")
     return UnmountDiskForce(args);
   standin::Fail(1,
                 "Usage:  diskutil [quiet] <verb> <options>\n"
-                "verbs handled by this stand-in: apfs create, erasevolume, image attach, info, "
-                "eject, unmountDisk force");
+                "verbs handled by this stand-in: apfs create, erasevolume, image attach, eject, "
+                "unmountDisk force");
 }

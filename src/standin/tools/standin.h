@@ -30,7 +30,7 @@
 //                           "emptydevice", "empty", or "file:PATH" for the
 //                           bytes of that file
 // VERB is ATTACH, DETACH or INFO of "hdiutil"; APFS, ERASEVOLUME, IMAGE
-// (image attach), INFO, EJECT or UNMOUNTDISK of "diskutil".
+// (image attach), EJECT or UNMOUNTDISK of "diskutil".
 
 #include <optional>
 #include <string>
