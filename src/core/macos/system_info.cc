@@ -14,7 +14,7 @@ namespace ramdisk {
 namespace {
 
 // Oldest first. Scopes may end in any order.
-thread_local std::vector<const PretendSystemValue*> pretended;
+thread_local std::vector<const PretendSystemValue*> scopes;
 
 std::optional<std::uint64_t> DecimalNumber(const std::string& text) {
   if (text.empty())
@@ -54,15 +54,15 @@ std::optional<std::uint64_t> SystemNumber(const char* name) {
 
 PretendSystemValue::PretendSystemValue(std::string name, std::string value)
     : name_(std::move(name)), value_(std::move(value)) {
-  pretended.push_back(this);
+  scopes.push_back(this);
 }
 
 PretendSystemValue::~PretendSystemValue() {
-  pretended.erase(std::find(pretended.rbegin(), pretended.rend(), this).base() - 1);
+  scopes.erase(std::find(scopes.rbegin(), scopes.rend(), this).base() - 1);
 }
 
 const std::string* PretendSystemValue::Lookup(const char* name) {
-  for (auto scope = pretended.rbegin(); scope != pretended.rend(); ++scope) {
+  for (auto scope = scopes.rbegin(); scope != scopes.rend(); ++scope) {
     if ((*scope)->name_ == name)
       return &(*scope)->value_;
   }
