@@ -131,14 +131,16 @@ TEST_F(ProgramToolTest, ToolNamedFileInTheWorkingDirectoryIsNotRun) {
   EXPECT_NE(::access((dir() + "/planted").c_str(), F_OK), 0) << "the planted file ran";
 }
 
-// Ignored, SIGCHLD would let the system reap the tools before the tool
-// learns how they ended.
-TEST_F(ProgramToolTest, InheritedIgnoredChildSignalDoesNotHideExitStatuses) {
+// Started with SIGCHLD ignored, the tool still learns how the disk tools
+// ended, and starts them with the default disposition, as they expect.
+TEST_F(ProgramToolTest, InheritedIgnoredChildSignalReachesNoTool) {
+  ASSERT_EQ(::symlink(RAMDISK_TEST_CHILD, (dir() + "/hdiutil").c_str()), 0);
   ProcessOptions options;
   options.ignore_sigchld = true;
+  options.environment = {"PATH=" + dir(), "RAMDISK_TEST_CHILD_STEPS=sigchld x:1"};
   ProcessResult result = RunProcess(RAMDISK_BINARY, {"-list"}, options);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.out, "General error: SIGCHLD default\n");
+  EXPECT_EQ(result.exit_code, 2);
 }
 
 }  // namespace

@@ -4,17 +4,24 @@
 //   in              read standard input to its end
 //   argv  fds       write to standard error every argv entry followed by '|',
 //                   or the open descriptors above 2 (" 3 7"); then a line feed
+//   sigchld         write to standard error "SIGCHLD ignored" or "SIGCHLD
+//                   default" and a line feed, as this process found it
 //   1:TEXT  2:TEXT  leave behind a process that holds standard output /
 //                   standard error alone and writes TEXT there 3 s later
 //   x:N  k:N        exit with code N / raise signal N
-// Other arguments are ignored; after the last step the child exits 0.
+// Other arguments are ignored; after the last step the child exits 0. When
+// the environment variable RAMDISK_TEST_CHILD_STEPS is set, its words are
+// the steps instead, whatever the arguments: for a child run as a disk tool.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
 
 static void Put(int fd, const std::string& text) {
   for (std::size_t done = 0; done < text.size();) {
@@ -26,8 +33,13 @@ static void Put(int fd, const std::string& text) {
 }
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i], step = arg.substr(0, 2), rest = arg.substr(step.size());
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (const char* steps = std::getenv("RAMDISK_TEST_CHILD_STEPS")) {
+    std::istringstream words(steps);
+    args.assign(std::istream_iterator<std::string>(words), {});
+  }
+  for (const std::string& arg : args) {
+    const std::string step = arg.substr(0, 2), rest = arg.substr(step.size());
     const int n = std::atoi(rest.c_str());
     std::string list;
     if (step == "o:" || step == "e:") {
@@ -58,6 +70,10 @@ int main(int argc, char** argv) {
       for (int fd = 3; arg == "fds" && fd < 4096; ++fd)
         list += ::fcntl(fd, F_GETFD) != -1 ? " " + std::to_string(fd) : "";
       Put(STDERR_FILENO, list + "\n");
+    } else if (arg == "sigchld") {
+      struct sigaction found {};
+      ::sigaction(SIGCHLD, nullptr, &found);
+      Put(STDERR_FILENO, found.sa_handler == SIG_IGN ? "SIGCHLD ignored\n" : "SIGCHLD default\n");
     } else if (step == "x:" || step == "k:") {
       return step == "x:" ? n : ::raise(n);
     }
