@@ -21,6 +21,8 @@
 #include "core/macos/libxml_errors.h"
 #include "core/macos/libxml_version.h"
 #include "core/macos/memory_volume.h"
+#include "core/macos/output_capture.h"
+#include "core/macos/tool_output.h"
 #include "core/macos/xml_tree.h"
 #include "standin/tools/attach_plist.h"
 #include "support/child_process.h"
@@ -102,41 +104,95 @@ const std::string kOutputTooLarge = "Output of \"hdiutil\" exceeds 16 MiB";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RunTest,
+    ::testing::Values(Run{{"in"}, 0, "accepted"}, Run{{"e:warning\n", "x:7"}, 7, "accepted"},
+                      Run{{"e:first\nsecond\n", "x:1"}, 1, "first"},
+                      Run{{"e:first\r\nsecond\r\n", "x:255"}, 255, "first"},
+                      Run{{"e:\xEF\xBB", "e:\xBFsplit\n", "x:1"}, 1, "split"},
+                      Run{{"e:no line end", "x:1"}, 1, "no line end"},
+                      Run{{"o:out\n", "x:3"}, 3, ""},
+                      Run{{"o:<r/>", "-plist", "e:err\n", "x:1"}, 1, "err"},
+                      Run{{"e:killed\n", "k:9"}, -9, "killed"},
+                      // The tool's own warnings and blank lines are passed over.
+                      Run{{"e:" + kDetachWarning + "\n\n" + kBusy + "\n", "x:16"}, 16, kBusy},
+                      Run{{"e:" + Repeated(kDetachWarning + "\n", 1000),
+                           "e:" + Repeated(kDetachWarning + "\n", 1000),
+                           "e:hdiutil: WARNING: " + std::string(70000, 'x') + "\nreal\n", "x:1"},
+                          1,
+                          "real"},
+                      // Standard output of exactly 16 MiB is read, one byte more is not.
+                      Run{{"o:<r>", "B:16777209", "o:</r>", "-plist"}, 0, "accepted"},
+                      Run{{"o:<r>", "B:16777210", "o:</r>", "-plist"}, 0, kOutputTooLarge}));
+
+// Standard error in the pieces that reads deliver, whether the stream ended,
+// and the message line.
+struct CaptureCase {
+  std::vector<std::string> pieces;
+  bool ended;
+  std::string line;
+};
+
+std::ostream& operator<<(std::ostream& os, const CaptureCase& c) {
+  return os << ::testing::PrintToString(c.pieces.front().substr(0, 30));
+}
+
+class CaptureTest : public ::testing::TestWithParam<CaptureCase> {};
+
+TEST_P(CaptureTest, KeepsTheFirstLineThatIsNeitherWarningNorBlank) {
+  FirstLineCapture capture("hdiutil");
+  for (const std::string& piece : GetParam().pieces)
+    capture.Append(piece.data(), piece.size());
+  if (GetParam().ended)
+    capture.End();
+  EXPECT_EQ(capture.Line(), GetParam().line);
+}
+
+const std::string kLongWarning = "hdiutil: WARNING: " + std::string(70000, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CaptureTest,
     ::testing::Values(
-        Run{{"in"}, 0, "accepted"}, Run{{"e:warning\n", "x:7"}, 7, "accepted"},
-        Run{{"e:first\nsecond\n", "x:1"}, 1, "first"}, Run{{"e:first\rsecond", "x:1"}, 1, "first"},
-        Run{{"e:first\r\nsecond\r\n", "x:255"}, 255, "first"},
-        Run{{"e:" + kMark + "first\nsecond", "x:1"}, 1, "first"},
-        Run{{"e:\xEF\xBB", "e:\xBFsplit\n", "x:1"}, 1, "split"},
+        CaptureCase{{"first\rsecond"}, false, "first"},
+        CaptureCase{{kMark + "first\nsecond"}, true, "first"},
         // The line is cut at 64 KiB, with room for a mark before it.
-        Run{{"e:" + kMark + std::string(70000, 'x'), "x:1"}, 1, std::string(64 * 1024, 'x')},
-        Run{{"e:no line end", "x:1"}, 1, "no line end"}, Run{{"e:\nsecond\n", "x:1"}, 1, ""},
-        Run{{"o:out\n", "x:3"}, 3, ""}, Run{{"o:<r/>", "-plist", "e:err\n", "x:1"}, 1, "err"},
-        Run{{"e:killed\n", "k:9"}, -9, "killed"},
-        // The tool's own warnings are passed over, unless there is nothing else.
-        Run{{"e:" + kDetachWarning + "\n" + kBusy + "\n", "x:16"}, 16, kBusy},
-        Run{{"e:hdiutil: attach: WARNING: ignoring IDME options (obsolete)\n"
-             "hdiutil: attach failed - Resource busy\n",
-             "x:1"},
-            1,
-            "hdiutil: attach failed - Resource busy"},
-        Run{{"e:" + kDetachWarning + "\n", "x:1"}, 1, kDetachWarning},
-        Run{{"e:" + kBusy + "\nhdiutil: WARNING: x\n", "x:1"}, 1, kBusy},
-        Run{{"e:Warning: x\nError: -69888: Couldn't unmount disk\n", "x:1"}, 1, "Warning: x"},
-        Run{{"e:diskutil: WARNING: x\nreal", "x:1"}, 1, "diskutil: WARNING: x"},
-        Run{{"e:hdiutil: : WARNING: x\nreal", "x:1"}, 1, "hdiutil: : WARNING: x"},
-        Run{{"e:" + kMark + "hdiutil: WARN", "e:ING: a\r", "e:\nhdiutil: x: WARNING: b\r\nreal",
-             "x:1"},
-            1,
-            "real"},
-        Run{{"e:" + Repeated(kDetachWarning + "\n", 1000),
-             "e:" + Repeated(kDetachWarning + "\n", 1000),
-             "e:hdiutil: WARNING: " + std::string(70000, 'x') + "\nreal\n", "x:1"},
-            1,
-            "real"},
-        // Standard output of exactly 16 MiB is read, one byte more is not.
-        Run{{"o:<r>", "B:16777209", "o:</r>", "-plist"}, 0, "accepted"},
-        Run{{"o:<r>", "B:16777210", "o:</r>", "-plist"}, 0, kOutputTooLarge}));
+        CaptureCase{{kMark + std::string(70000, 'x')}, true, std::string(64 * 1024, 'x')},
+        CaptureCase{{"hdiutil: WARNING: x\n", "\n", "hdiutil: detach failed\n"},
+                    true,
+                    "hdiutil: detach failed"},
+        CaptureCase{{"\nhdiutil: detach failed\n"}, true, "hdiutil: detach failed"},
+        CaptureCase{{" \t\r\r\n\r\r", "\nreal reason\r\n"}, true, "real reason"},
+        CaptureCase{{kMark + "\n \n\t\r\n"}, true, ""},
+        CaptureCase{{"  padded  \t\nx\n"}, true, "  padded  \t"},
+        CaptureCase{{"  hdiutil: WARNING: x\nreal"}, true, "  hdiutil: WARNING: x"},
+        // Only warnings: the first is the message.
+        CaptureCase{{"hdiutil: WARNING: a\nhdiutil: WARNING: b\n"}, true, "hdiutil: WARNING: a"},
+        CaptureCase{{kDetachWarning + "\n"}, true, kDetachWarning},
+        // A warning is the tool's name, then ": WARNING:" or ": <word>: WARNING:".
+        CaptureCase{
+            {"hdiutil: attach: WARNING: ignoring IDME options (obsolete)\nbusy\n"}, true, "busy"},
+        CaptureCase{{"hdiutil: attach failed: WARNING: x\nreal\n"},
+                    true,
+                    "hdiutil: attach failed: WARNING: x"},
+        CaptureCase{{"hdiutil: : WARNING: x\nreal"}, true, "hdiutil: : WARNING: x"},
+        CaptureCase{{"diskutil: WARNING: x\nreal"}, true, "diskutil: WARNING: x"},
+        CaptureCase{{"Warning: x\nError: -69888: Couldn't unmount disk\n"}, true, "Warning: x"},
+        CaptureCase{{kBusy + "\nhdiutil: WARNING: x\n"}, true, kBusy},
+        // A mark is skipped at the start of the stream only.
+        CaptureCase{{"hdiutil: WARNING: a\n" + kMark + "b\n"}, true, kMark + "b"},
+        // Lines split anywhere between pieces; a carriage return and line
+        // feed are one line end even then.
+        CaptureCase{{kMark + "hdiutil: WARN", "ING: a\r", "\nhdiutil: x: WARNING: b\r\nreal"},
+                    true,
+                    "real"},
+        // A line that the stream stops inside is not judged, unless it ended.
+        CaptureCase{{"hdiutil: WARNING: a\nhdiutil: WARN"}, false, "hdiutil: WARNING: a"},
+        CaptureCase{{"hdiutil: WARNING: a\nreal"}, true, "real"},
+        // A long warning is judged by its start, however its rest arrives.
+        CaptureCase{
+            {kLongWarning.substr(0, 65539), kLongWarning.substr(65539), "\nreal\n"}, false, "real"},
+        CaptureCase{{kLongWarning.substr(0, 65538), kLongWarning.substr(65538, 1),
+                     kLongWarning.substr(65539) + "\r", "\nreal"},
+                    true,
+                    "real"}));
 
 long MillisecondsSince(std::chrono::steady_clock::time_point start) {
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -168,6 +224,30 @@ INSTANTIATE_TEST_SUITE_P(
                       Lingering{{"e:failed\n", "1:<late/>", "x:1"}, "failed"},
                       Lingering{{"o:<r>doc</r>", "2:late", "-plist"}, "accepted"},
                       Lingering{{"2:late", "x:1"}, ""}));
+
+// What is taken of standard error once the tool has ended, while a process
+// it left behind may still hold the pipe: what the pipe holds, a last line
+// without a line end included, and at most 16 MiB, however much more there
+// is to read (a file, here).
+TEST_F(CommandTest, TakesAtMost16MiBOnceTheToolHasEnded) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const UniqueFd held(ends[1]);
+  const std::string held_text = "hdiutil: WARNING: a\nreal";
+  ASSERT_EQ(::write(held.get(), held_text.data(), held_text.size()),
+            static_cast<ssize_t>(held_text.size()));
+  ToolOutput from_pipe{UniqueFd(), UniqueFd(ends[0]), false, "hdiutil"};
+  from_pipe.TakeRest();
+  EXPECT_EQ(from_pipe.ErrorLine(), "real");
+
+  std::string warnings;
+  while (warnings.size() < 17 * 1024 * 1024)
+    warnings += kDetachWarning + "\n";
+  const std::string file = Write("err", warnings + "real\n");
+  ToolOutput from_file{UniqueFd(), UniqueFd(::open(file.c_str(), O_RDONLY)), false, "hdiutil"};
+  from_file.TakeRest();
+  EXPECT_EQ(from_file.ErrorLine(), kDetachWarning);
+}
 
 // A caller's SIGCHLD, ignored and blocked here, is its own again after a
 // run; during the run it hides neither the tool's end nor its status.

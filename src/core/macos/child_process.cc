@@ -7,16 +7,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <utility>
 #include <vector>
 
 #include "core/common/messages.h"
 #include "core/macos/child_exit_signal.h"
-#include "core/macos/output_capture.h"
 #include "core/macos/pipe_ends.h"
 #include "core/macos/process_error.h"
 #include "core/macos/program_path.h"
+#include "core/macos/tool_output.h"
 
 extern char** environ;
 
@@ -74,104 +73,6 @@ class ChildReaper {
  private:
   pid_t pid_;
   int status_ = -1;
-};
-
-// The runner's ends of the tool's two output pipes, and what is kept of
-// them: the message line of standard error and, when asked for, standard
-// output. `tool` names the tool as it prints its warnings.
-class ToolOutput {
- public:
-  ToolOutput(UniqueFd output, UniqueFd error, bool keep_output, std::string tool)
-      : ends_{std::move(output), std::move(error)},
-        keep_output_(keep_output),
-        output_text_(keep_output ? kMaxToolOutputBytes : 0),
-        error_line_(std::move(tool)) {}
-
-  bool open() const { return ends_[0].valid() || ends_[1].valid(); }
-
-  // The two streams to poll; poll skips one already closed (negative).
-  void Watch(pollfd (&fds)[3]) const {
-    for (int i = 0; i < 2; ++i)
-      fds[i] = {ends_[i].get(), POLLIN, 0};
-  }
-
-  // Reads once from each stream that poll reported ready; returns the
-  // number of bytes read.
-  std::size_t ReadReady(const pollfd (&fds)[3]) {
-    std::size_t read = 0;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].revents != 0)
-        read += ReadOnce(i);
-    }
-    return read;
-  }
-
-  // For a tool that has been reaped: takes what its pipes hold already,
-  // without waiting for more, then closes them. A stream is read only while
-  // more of it could change what is kept, so a process left behind that
-  // keeps writing cannot hold the run up.
-  void TakeRest() {
-    // A process left behind may keep writing warnings for ever; what the
-    // pipes held when the tool ended is far less than this.
-    std::size_t left = kMaxToolOutputBytes;
-    for (;;) {
-      pollfd fds[3] = {};
-      Watch(fds);
-      fds[2].fd = -1;
-      bool wanted = false;
-      for (int i = 0; i < 2; ++i) {
-        if (!Wanted(i))
-          fds[i].fd = -1;
-        wanted = wanted || fds[i].fd >= 0;
-      }
-      if (!wanted || left == 0)
-        break;
-      int ready = ::poll(fds, 2, 0);
-      if (ready < 0 && errno == EINTR)
-        continue;
-      if (ready <= 0)
-        break;
-      left -= std::min(left, ReadReady(fds));
-    }
-    ends_[0].reset();
-    ends_[1].reset();
-  }
-
-  std::string ErrorLine() const { return error_line_.Line(); }
-  BoundedCapture& output_text() { return output_text_; }
-
- private:
-  bool Wanted(int i) const {
-    if (!ends_[i].valid())
-      return false;
-    return i == 0 ? keep_output_ && !output_text_.overflowed() : !error_line_.complete();
-  }
-
-  // Closes the stream at its end or on an error; returns the number of
-  // bytes read.
-  std::size_t ReadOnce(int i) {
-    ssize_t n = ::read(ends_[i].get(), buffer_.data(), buffer_.size());
-    if (n > 0) {
-      if (i == 1)
-        error_line_.Append(buffer_.data(), static_cast<std::size_t>(n));
-      else if (keep_output_)
-        output_text_.Append(buffer_.data(), static_cast<std::size_t>(n));
-      return static_cast<std::size_t>(n);
-    }
-    if (n == 0 && i == 1)
-      error_line_.End();
-    if (n == 0 || errno != EINTR)
-      ends_[i].reset();
-    return 0;
-  }
-
-  UniqueFd ends_[2];
-  bool keep_output_;
-  BoundedCapture output_text_;
-  FirstLineCapture error_line_;
-  // Left unfilled: only what read() stores is ever used, and zeroing 64 KiB
-  // on every run was a third of the tool's own work when adding a disk.
-  std::array<char, 64 * 1024> buffer_;
 };
 
 // Reads both streams as they fill until the tool has ended, and returns its

@@ -17,8 +17,9 @@ struct ChildOutcome {
   // minus the raw wait status when a signal ended the child; -1 when
   // waiting for it failed.
   int exit_status = -1;
-  // The first line of standard error that is not one of the tool's own
-  // warnings, or its first line when all are (see FirstLineCapture).
+  // The first line of standard error that is neither one of the tool's own
+  // warnings nor blank, or its first line when no line is such a line (see
+  // FirstLineCapture).
   std::string error_line;
   // Standard output, when asked for, cut at kMaxToolOutputBytes;
   // `output_overflowed` tells whether there was more.

@@ -39,9 +39,9 @@ class TCommand {
   //
   // Raises EProcess when the tool cannot be started (see RunChildProcess)
   // and when Success rejects its exit status: the message is then the
-  // first line of the tool's standard error that is not one of its own
-  // warnings (IsToolWarning; the first line when all are), empty when it
-  // wrote none.
+  // first line of the tool's standard error that is neither one of its own
+  // warnings (IsToolWarning) nor blank (the first line when no line is
+  // such a line), empty when it wrote none.
   // With the plist marker, a successful run's standard output replaces
   // Document; output that is not well-formed raises EXMLReadError, and
   // output beyond kMaxToolOutputBytes raises EProcess

@@ -29,6 +29,10 @@ bool IsToolWarning(std::string_view line, std::string_view tool) {
   return word != 0 && word != std::string_view::npos && StartsWith(line.substr(word), kWarning);
 }
 
+bool IsBlankLine(std::string_view line) {
+  return line.find_first_not_of(" \t\r") == std::string_view::npos;
+}
+
 FirstLineCapture::FirstLineCapture(std::string tool) : tool_(std::move(tool)) {}
 
 void FirstLineCapture::Append(const char* data, std::size_t size) {
@@ -63,7 +67,7 @@ void FirstLineCapture::EndLine() {
   if (!seen_first_ && StartsWith(line_, kByteOrderMark))
     line_.erase(0, kByteOrderMark.size());
   line_.resize(std::min(line_.size(), kMaxLineBytes));
-  if (!IsToolWarning(line_, tool_)) {
+  if (!IsToolWarning(line_, tool_) && !IsBlankLine(line_)) {
     // The line stays in line_ as the message.
     complete_ = true;
     seen_first_ = true;

@@ -13,13 +13,18 @@ namespace ramdisk {
 // warning of a tool without a name.
 bool IsToolWarning(std::string_view line, std::string_view tool);
 
+// Whether `line` holds nothing but spaces, tabs and carriage returns, or
+// nothing at all.
+bool IsBlankLine(std::string_view line);
+
 // Collects the message line of a tool's standard error, which arrives in
-// pieces of any size: the first line that is not a warning of `tool`
-// (IsToolWarning), or the first line when every line is one. Lines end at a
-// line feed, a carriage return, or both together; a byte-order mark at the
-// start of the stream is not part of the first line. At most kMaxLineBytes
-// of a line are kept and judged, and no more than the first line and the
-// one being read are held, however many warnings the stream holds.
+// pieces of any size: the first line that is neither a warning of `tool`
+// (IsToolWarning) nor blank (IsBlankLine), or the first line when no line
+// is such a line. Lines end at a line feed, a carriage return, or both
+// together; a byte-order mark at the start of the stream is not part of the
+// first line. At most kMaxLineBytes of a line are kept and judged, and no
+// more than the first line and the one being read are held, however many
+// warnings the stream holds.
 class FirstLineCapture {
  public:
   static constexpr std::size_t kMaxLineBytes = 64 * 1024;
@@ -30,9 +35,10 @@ class FirstLineCapture {
 
   void Append(const char* data, std::size_t size);
 
-  // The stream has ended: a last line without a line end counts as a line.
-  // A stream that is not read to its end may stop inside a line, which is
-  // then not judged, unless it is the first.
+  // The stream has ended, or holds nothing more for now and no more is to
+  // be read: a last line without a line end counts as a line. A stream
+  // whose reading stops otherwise may stop inside a line, which is then not
+  // judged, unless it is the first.
   void End();
 
   // The message line as the stream stands; empty for an empty stream.
