@@ -375,6 +375,9 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"<!DOCTYPE r [<!ENTITY t 'a&#13;b'>]><r x='&t;'/>", "@x", true, "a b"},
         FindCase{"<r x=' '/>", "@x", true, " "},
         FindCase{"<!DOCTYPE r [<!ENTITY t 'a&#9;b'>]><r>&t;</r>", "/r", true, "a\tb"},
+        // Whatever encoding the declaration names, the bytes are UTF-8.
+        FindCase{"<?xml version='1.0' encoding='ISO-8859-1'?><r>\xC3\xA9</r>", "/r", true,
+                 "\xC3\xA9"},
         // A carriage return is white space as well, also written as a
         // reference; a line's CR LF reaches the tree as one LF.
         FindCase{"<r><s>a\r\nb</s><t>&#13;</t></r>", "concat(string-length(s), count(t/node()))",
@@ -457,6 +460,7 @@ INSTANTIATE_TEST_SUITE_P(
         // An entity that does not parse is reported where it is referred to.
         ReadError{"<!DOCTYPE r [<!ENTITY e '<a>'>]><r>&e;</r>",
                   "In 'stream:' (line 1 pos 39): Entity 'e' failed to parse"},
+        ReadError{"\xFF\xFE<r/>", "In 'stream:' (line 1 pos 1): Document is not UTF-8"},
         // Of two errors of one level, the first explains the fault.
         ReadError{
             "<r><a></r>",

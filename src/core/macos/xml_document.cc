@@ -1,5 +1,6 @@
 #include "core/macos/xml_document.h"
 
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
@@ -89,6 +90,14 @@ XmlDocument::XmlDocument(std::string_view bytes) {
   xmlInitParser();
   if (bytes.size() > static_cast<std::size_t>(INT_MAX))
     throw EXMLReadError(ReadErrorMessage(1, 1, "Document is too large"));
+  // libxml2 reads a document whose first four bytes look like UTF-16, UCS-4
+  // or EBCDIC in that encoding; a property list is UTF-8.
+  if (bytes.size() >= 4) {
+    const xmlCharEncoding encoding =
+        xmlDetectCharEncoding(reinterpret_cast<const unsigned char*>(bytes.data()), 4);
+    if (encoding != XML_CHAR_ENCODING_NONE && encoding != XML_CHAR_ENCODING_UTF8)
+      throw EXMLReadError(ReadErrorMessage(1, 1, "Document is not UTF-8"));
+  }
 
   LibxmlErrorTrap trap;
   LibxmlNoExternalLoads no_loads;
@@ -96,9 +105,10 @@ XmlDocument::XmlDocument(std::string_view bytes) {
   if (!parser)
     throw std::bad_alloc();
   trap.Watch(parser.get());
-  // No DTD loading, no network: nothing but the bytes given is read.
+  // No DTD loading, no network: nothing but the bytes given is read. They
+  // are read as UTF-8, whatever encoding their XML declaration names.
   document_.reset(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                    kSourceName, nullptr, XML_PARSE_NONET));
+                                    kSourceName, nullptr, XML_PARSE_NONET | XML_PARSE_IGNORE_ENC));
   if (!document_ || !parser->wellFormed)
     throw EXMLReadError(ReadErrorMessage(trap.error()));
   if (xmlDocGetRootElement(document_.get()) == nullptr)
