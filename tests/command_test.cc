@@ -21,6 +21,7 @@
 #include "core/macos/libxml_errors.h"
 #include "core/macos/libxml_version.h"
 #include "core/macos/memory_volume.h"
+#include "core/macos/xml_bounds.h"
 #include "core/macos/xml_tree.h"
 #include "standin/tools/attach_plist.h"
 #include "support/child_process.h"
@@ -416,6 +417,22 @@ const char kTooLarge[] = "In 'stream:': Entity references expand to more than 16
 constexpr int kFan = XmlDocument::kMaxEntityExpansionBytes / kNodeBytes - 1;
 const std::string kTail(XmlDocument::kMaxEntityExpansionBytes - (kFan + 1) * kNodeBytes, 't');
 
+const char kBeyond[] = "In 'stream:': Markup exceeds the bounds of a property list";
+// `n` copies of `before` + i + `after`, i from 0.
+std::string Numbered(const std::string& before, int n, const std::string& after) {
+  std::string all;
+  for (int i = 0; i < n; ++i)
+    all += before + std::to_string(i) + after;
+  return all;
+}
+std::string Declarations(const std::string& subset) { return "<!DOCTYPE r [" + subset + "]><r/>"; }
+// The most copies of `piece` in the root element whose `nodes` nodes each
+// and bytes fit in the tree.
+int MostInTree(const std::string& piece, int nodes) {
+  return (kMaxTreeBytes - kNodeBytes - 7) / (piece.size() + nodes * kNodeBytes);
+}
+const std::string kTextAndCData = "a<![CDATA[b]]>";
+
 struct ReadError {
   std::string output;
   std::string message;  // only a prefix when it ends in a space
@@ -461,6 +478,41 @@ INSTANTIATE_TEST_SUITE_P(
         ReadError{"<!DOCTYPE r [<!ENTITY e '<a>'>]><r>&e;</r>",
                   "In 'stream:' (line 1 pos 39): Entity 'e' failed to parse"},
         ReadError{"\xFF\xFE<r/>", "In 'stream:' (line 1 pos 1): Document is not UTF-8"},
+        // The largest accepted and the smallest refused of each shape.
+        ReadError{"<r" + Numbered(" a", kMaxTagAttributes, "=''") + "/>", "accepted"},
+        ReadError{"<r" + Numbered(" a", kMaxTagAttributes + 1, "=''") + "/>", kBeyond},
+        ReadError{"<r" + Numbered(" xmlns:p", kMaxNamespaceDeclarations, "='u'") + "/>",
+                  "accepted"},
+        ReadError{"<r" + Numbered(" xmlns:p", kMaxNamespaceDeclarations + 1, "='u'") + "/>",
+                  kBeyond},
+        ReadError{Declarations(Numbered("<!ENTITY e", kMaxDeclarations, " 'x'>")), "accepted"},
+        ReadError{Declarations(Numbered("<!ENTITY e", kMaxDeclarations + 1, " 'x'>")), kBeyond},
+        ReadError{"<r>" + Repeated(kTextAndCData, MostInTree(kTextAndCData, 2)) + "</r>",
+                  "accepted"},
+        ReadError{"<r>" + Repeated(kTextAndCData, MostInTree(kTextAndCData, 2) + 1) + "</r>",
+                  kBeyond},
+        // An attribute and its value are two nodes.
+        ReadError{"<r>" + Repeated("<a b=''/>", MostInTree("<a b=''/>", 3) + 1) + "</r>", kBeyond},
+        // Namespace declarations count in all, a default one for every
+        // element; each attribute of an ATTLIST is a declaration.
+        ReadError{"<r>" + Numbered("<a xmlns:p", kMaxNamespaceDeclarations + 1, "='u'/>") + "</r>",
+                  kBeyond},
+        ReadError{"<!DOCTYPE r [<!ATTLIST a xmlns:p CDATA 'u'>]><r>" +
+                      Repeated("<a/>", kMaxNamespaceDeclarations) + "</r>",
+                  kBeyond},
+        ReadError{Declarations("<!ELEMENT r ANY><!NOTATION n SYSTEM 'n'><!ATTLIST r" +
+                               Numbered(" a", 16, " CDATA 'x'") +
+                               Numbered(" b", 15, " CDATA #IMPLIED") + ">"),
+                  kBeyond},
+        // libxml2 reads a parameter entity's value as declarations, and a
+        // general entity's, its character references replaced, as content.
+        ReadError{Declarations("<!ENTITY % p ''>"), kBeyond},
+        ReadError{"<!DOCTYPE r [<!ENTITY e '&#60;r" +
+                      Numbered(" a", kMaxTagAttributes + 1, "=\"\"") + "/>'>]><r>&e;</r>",
+                  kBeyond},
+        ReadError{
+            "<!DOCTYPE r [<!ENTITY e ''>]><r>" + Repeated("&e;", MostInTree("&e;", 1) + 1) + "</r>",
+            kBeyond},
         // Of two errors of one level, the first explains the fault.
         ReadError{
             "<r><a></r>",

@@ -34,6 +34,8 @@ inline constexpr char kToolOutputTooLarge[] = "Output of \"%s\" exceeds 16 MiB";
 inline constexpr char kXmlReadError[] = "In 'stream:' (line %s pos %s): %s";
 inline constexpr char kEntityExpansionTooLarge[] =
     "In 'stream:': Entity references expand to more than 16777216 bytes";
+inline constexpr char kMarkupBeyondBounds[] =
+    "In 'stream:': Markup exceeds the bounds of a property list";
 inline constexpr char kUnexpectedXmlOutput[] = "Unexpected XML output";
 
 // The version block of the banner (Exception, EVersionInfoError).
@@ -62,6 +64,7 @@ inline constexpr const char* kAll[] = {kNoValidCommand,
                                        kToolOutputTooLarge,
                                        kXmlReadError,
                                        kEntityExpansionTooLarge,
+                                       kMarkupBeyondBounds,
                                        kUnexpectedXmlOutput,
                                        kResourceNotFound,
                                        kStreamReadError,

@@ -12,6 +12,7 @@
 #include "core/common/messages.h"
 #include "core/macos/libxml_errors.h"
 #include "core/macos/libxml_version.h"
+#include "core/macos/xml_bounds.h"
 #include "core/macos/xml_tree.h"
 #include "core/macos/xpath_number.h"
 
@@ -98,19 +99,30 @@ XmlDocument::XmlDocument(std::string_view bytes) {
     if (encoding != XML_CHAR_ENCODING_NONE && encoding != XML_CHAR_ENCODING_UTF8)
       throw EXMLReadError(ReadErrorMessage(1, 1, "Document is not UTF-8"));
   }
+  // libxml2 2.9 takes time quadratic in the attributes of a start tag, the
+  // namespaces in scope and the declarations, and memory for every node,
+  // before anything here could stop it.
+  if (!WithinXmlBounds(bytes))
+    throw EXMLReadError(messages::kMarkupBeyondBounds);
 
-  LibxmlErrorTrap trap;
-  LibxmlNoExternalLoads no_loads;
-  std::unique_ptr<xmlParserCtxt, FreeParser> parser(xmlNewParserCtxt());
-  if (!parser)
-    throw std::bad_alloc();
-  trap.Watch(parser.get());
-  // No DTD loading, no network: nothing but the bytes given is read. They
-  // are read as UTF-8, whatever encoding their XML declaration names.
-  document_.reset(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                    kSourceName, nullptr, XML_PARSE_NONET | XML_PARSE_IGNORE_ENC));
-  if (!document_ || !parser->wellFormed)
-    throw EXMLReadError(ReadErrorMessage(trap.error()));
+  LibxmlErrorTrap trap;  // nothing libxml2 reports reaches standard error
+  {
+    LibxmlErrorTrap parser_trap;
+    LibxmlNoExternalLoads no_loads;
+    std::unique_ptr<xmlParserCtxt, FreeParser> parser(xmlNewParserCtxt());
+    if (!parser)
+      throw std::bad_alloc();
+    parser_trap.Watch(parser.get());
+    // No DTD loading, no network: nothing but the bytes given is read. They
+    // are read as UTF-8, in which the bounds were counted, whatever encoding
+    // their XML declaration names. The parser, with its copy of them, goes
+    // before the entities are substituted.
+    document_.reset(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
+                                      kSourceName, nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_IGNORE_ENC));
+    if (!document_ || !parser->wellFormed)
+      throw EXMLReadError(ReadErrorMessage(parser_trap.error()));
+  }
   if (xmlDocGetRootElement(document_.get()) == nullptr)
     throw EXMLReadError(ReadErrorMessage(1, 1, "Root element is missing"));
 
