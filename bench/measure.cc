@@ -8,7 +8,8 @@
 //   measure rss -- CMD...
 //       Runs the command once, standard input and output /dev/null, and
 //       prints its peak resident memory in KiB (the largest of the command
-//       and of the processes it waited for) and its exit status.
+//       and of the processes it waited for), its exit status and its wall
+//       time in milliseconds.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -118,8 +119,9 @@ int main(int argc, char** argv) {
     auto commands = Commands(argc, argv, 2);
     if (commands.size() != 1)
       return Usage();
+    double start = Now();
     Outcome outcome = Run(commands[0].data());
-    std::printf("%ld %d\n", outcome.max_rss_kib, outcome.status);
+    std::printf("%ld %d %.0f\n", outcome.max_rss_kib, outcome.status, (Now() - start) / 1000);
     return 0;
   }
   return Usage();

@@ -23,6 +23,7 @@
 #include "core/macos/memory_volume.h"
 #include "core/macos/output_capture.h"
 #include "core/macos/tool_output.h"
+#include "core/macos/xml_bounds.h"
 #include "core/macos/xml_tree.h"
 #include "standin/tools/attach_plist.h"
 #include "support/child_process.h"
@@ -450,6 +451,14 @@ INSTANTIATE_TEST_SUITE_P(
         // character reference keeps its character.
         FindCase{"<!DOCTYPE r [<!ENTITY t 'a&#9;b&#10;c'>]><r x='&t;&#9;'/>", "@x", true,
                  "a b c\t"},
+        FindCase{"<!DOCTYPE r [<!ENTITY u 'c'><!ENTITY t 'a&u;b&#9;'>]><r x='&t;'/>", "@x", true,
+                 "acb "},
+        FindCase{"<!DOCTYPE r [<!ENTITY t 'a&#13;b'>]><r x='&t;'/>", "@x", true, "a b"},
+        FindCase{"<r x=' '/>", "@x", true, " "},
+        FindCase{"<!DOCTYPE r [<!ENTITY t 'a&#9;b'>]><r>&t;</r>", "/r", true, "a\tb"},
+        // Whatever encoding the declaration names, the bytes are UTF-8.
+        FindCase{"<?xml version='1.0' encoding='ISO-8859-1'?><r>\xC3\xA9</r>", "/r", true,
+                 "\xC3\xA9"},
         // A carriage return is white space as well, also written as a
         // reference; a line's CR LF reaches the tree as one LF.
         FindCase{"<r><s>a\r\nb</s><t>&#13;</t></r>", "concat(string-length(s), count(t/node()))",
@@ -475,18 +484,34 @@ TEST_F(CommandTest, InvalidExpressionsRaiseTheEvaluatorsMessage) {
 }
 
 // The root element refers `refs` times to an entity that refers `fan` times
-// to one that holds `base`.
-std::string EntityDocument(int refs, int fan, const std::string& base) {
-  std::string e, r;
-  while (fan-- > 0)
-    e += "&f;";
-  while (refs-- > 0)
-    r += "&e;";
-  return "<!DOCTYPE r [<!ENTITY f '" + base + "'><!ENTITY e '" + e + "'>]><r>" + r + "</r>";
+// to one that holds `base`, and then holds `tail`.
+std::string EntityDocument(int refs, int fan, const std::string& base,
+                           const std::string& tail = "") {
+  return "<!DOCTYPE r [<!ENTITY f '" + base + "'><!ENTITY e '" + Repeated("&f;", fan) + tail +
+         "'>]><r>" + Repeated("&e;", refs) + "</r>";
 }
 
 const char kTooLarge[] = "In 'stream:': Entity references expand to more than 16777216 bytes";
-constexpr int kMaxEntityNodes = XmlDocument::kMaxEntityExpansionBytes / kNodeBytes;
+// An entity of references to an empty one, each a node, and a text node:
+// with this tail they take exactly the bytes allowed.
+constexpr int kFan = XmlDocument::kMaxEntityExpansionBytes / kNodeBytes - 1;
+const std::string kTail(XmlDocument::kMaxEntityExpansionBytes - (kFan + 1) * kNodeBytes, 't');
+
+const char kBeyond[] = "In 'stream:': Markup exceeds the bounds of a property list";
+// `n` copies of `before` + i + `after`, i from 0.
+std::string Numbered(const std::string& before, int n, const std::string& after) {
+  std::string all;
+  for (int i = 0; i < n; ++i)
+    all += before + std::to_string(i) + after;
+  return all;
+}
+std::string Declarations(const std::string& subset) { return "<!DOCTYPE r [" + subset + "]><r/>"; }
+// The most copies of `piece` in the root element whose `nodes` nodes each
+// and bytes fit in the tree.
+int MostInTree(const std::string& piece, int nodes) {
+  return (kMaxTreeBytes - kNodeBytes - 7) / (piece.size() + nodes * kNodeBytes);
+}
+const std::string kTextAndCData = "a<![CDATA[b]]>";
 
 struct ReadError {
   std::string output;
@@ -501,12 +526,9 @@ class ReadErrorTest : public CommandTest, public ::testing::WithParamInterface<R
 
 TEST_P(ReadErrorTest, NamesLinePositionAndReason) {
   const std::string& expected = GetParam().message;
-  TStringArray args{"-plist"};
-  // Linux takes at most 128 KiB in one argument.
-  for (std::size_t at = 0; at < GetParam().output.size(); at += 100000)
-    args.push_back("o:" + GetParam().output.substr(at, 100000));
   TCommand command(kChild);
-  const std::string message = Fails<EXMLReadError>(command, args);
+  const std::string message =
+      Fails<EXMLReadError>(command, {"f:" + Write("output", GetParam().output), "-plist"});
   EXPECT_EQ(expected.back() == ' ' ? message.substr(0, expected.size()) : message, expected);
   EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos);
 }
@@ -530,11 +552,47 @@ INSTANTIATE_TEST_SUITE_P(
         ReadError{EntityDocument(1000, 150, "<a/>"), kTooLarge},
         // Each reference that a copy makes costs a node, also one to an
         // entity that holds nothing.
-        ReadError{EntityDocument(10000, 1000, ""), kTooLarge},
-        ReadError{EntityDocument(10000, 10000, ""), kTooLarge},
-        ReadError{EntityDocument(30000, 30000, ""), kTooLarge},
-        ReadError{EntityDocument(kMaxEntityNodes / 1000, 1000, ""), "accepted"},
-        ReadError{EntityDocument(kMaxEntityNodes / 1000 + 1, 1000, ""), kTooLarge},
+        ReadError{EntityDocument(1, kFan, "", kTail), "accepted"},
+        ReadError{EntityDocument(1, kFan, "", kTail + "t"), kTooLarge},
+        // An entity that does not parse is reported where it is referred to.
+        ReadError{"<!DOCTYPE r [<!ENTITY e '<a>'>]><r>&e;</r>",
+                  "In 'stream:' (line 1 pos 39): Entity 'e' failed to parse"},
+        ReadError{"\xFF\xFE<r/>", "In 'stream:' (line 1 pos 1): Document is not UTF-8"},
+        // The largest accepted and the smallest refused of each shape.
+        ReadError{"<r" + Numbered(" a", kMaxTagAttributes, "=''") + "/>", "accepted"},
+        ReadError{"<r" + Numbered(" a", kMaxTagAttributes + 1, "=''") + "/>", kBeyond},
+        ReadError{"<r" + Numbered(" xmlns:p", kMaxNamespaceDeclarations, "='u'") + "/>",
+                  "accepted"},
+        ReadError{"<r" + Numbered(" xmlns:p", kMaxNamespaceDeclarations + 1, "='u'") + "/>",
+                  kBeyond},
+        ReadError{Declarations(Numbered("<!ENTITY e", kMaxDeclarations, " 'x'>")), "accepted"},
+        ReadError{Declarations(Numbered("<!ENTITY e", kMaxDeclarations + 1, " 'x'>")), kBeyond},
+        ReadError{"<r>" + Repeated(kTextAndCData, MostInTree(kTextAndCData, 2)) + "</r>",
+                  "accepted"},
+        ReadError{"<r>" + Repeated(kTextAndCData, MostInTree(kTextAndCData, 2) + 1) + "</r>",
+                  kBeyond},
+        // An attribute and its value are two nodes.
+        ReadError{"<r>" + Repeated("<a b=''/>", MostInTree("<a b=''/>", 3) + 1) + "</r>", kBeyond},
+        // Namespace declarations count in all, a default one for every
+        // element; each attribute of an ATTLIST is a declaration.
+        ReadError{"<r>" + Numbered("<a xmlns:p", kMaxNamespaceDeclarations + 1, "='u'/>") + "</r>",
+                  kBeyond},
+        ReadError{"<!DOCTYPE r [<!ATTLIST a xmlns:p CDATA 'u'>]><r>" +
+                      Repeated("<a/>", kMaxNamespaceDeclarations) + "</r>",
+                  kBeyond},
+        ReadError{Declarations("<!ELEMENT r ANY><!NOTATION n SYSTEM 'n'><!ATTLIST r" +
+                               Numbered(" a", 16, " CDATA 'x'") +
+                               Numbered(" b", 15, " CDATA #IMPLIED") + ">"),
+                  kBeyond},
+        // libxml2 reads a parameter entity's value as declarations, and a
+        // general entity's, its character references replaced, as content.
+        ReadError{Declarations("<!ENTITY % p ''>"), kBeyond},
+        ReadError{"<!DOCTYPE r [<!ENTITY e '&#60;r" +
+                      Numbered(" a", kMaxTagAttributes + 1, "=\"\"") + "/>'>]><r>&e;</r>",
+                  kBeyond},
+        ReadError{
+            "<!DOCTYPE r [<!ENTITY e ''>]><r>" + Repeated("&e;", MostInTree("&e;", 1) + 1) + "</r>",
+            kBeyond},
         // Of two errors of one level, the first explains the fault.
         ReadError{
             "<r><a></r>",

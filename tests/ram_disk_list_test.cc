@@ -27,12 +27,15 @@ std::string Entity(const std::string& device, const std::string& mount_point = "
   return "<dict>" + String("content-hint", hint) +
          (device.empty() ? "" : String("dev-entry", device)) +
          (mount_point.empty() ? "" : String("mount-point", mount_point)) +
-         "<key>potentially-mountable</key><true/></dict>";
+         "<key>potentially-mountable</key><true/>" + String("unmapped-content-hint", hint) +
+         "</dict>";
 }
 
-std::string Image(const std::string& path, const std::string& entities) {
-  return "<dict><key>blockcount</key><integer>8</integer>" + String("image-path", path) +
-         "<key>system-entities</key><array>" + entities + "</array></dict>";
+std::string Image(const std::string& path, const std::string& entities,
+                  const std::string& more = "") {
+  return "<dict>" + more + "<key>blockcount</key><integer>8</integer>" +
+         String("image-path", path) + "<key>system-entities</key><array>" + entities +
+         "</array></dict>";
 }
 
 std::string Info(const std::string& images) {
@@ -124,6 +127,31 @@ TEST(ListingLimitTest, ReadingStepsAreBoundedInAll) {
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Listing(Info(images)), "General error: Operation limit exceeded\n");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// The listing of a thousand APFS RAM disks, with a dozen keys more for each
+// image and indented as hdiutil prints it, stays within the reader's bounds.
+TEST(ListingLimitTest, AThousandRamDisksAreListed) {
+  const std::string keys =
+      "<key>autodiskmount</key><true/><key>blocksize</key><integer>512</integer>"
+      "<key>diskimages2</key><true/><key>hdid-pid</key><integer>601</integer>" +
+      String("icon-path",
+             "/System/Library/PrivateFrameworks/DiskImages2.framework/"
+             "Resources/CDiskImage.icns") +
+      "<key>image-encrypted</key><false/>" + String("image-type", "RAM") +
+      "<key>owner-uid</key><integer>501</integer><key>removable</key><true/>";
+  std::string images, info;
+  for (int i = 0; i < 1000; ++i)
+    images += Image("ram://2048", kApfsWhole + kApfsContainer + kApfsVolume, keys);
+  for (char c : Info(images)) {
+    if (c == '<' && !info.empty() && info.back() == '>')
+      info += "\n\t\t\t";
+    info += c;
+  }
+  std::string listing;
+  for (int i = 0; i < 1000; ++i)
+    listing += "/dev/disk138\t1M\t/Volumes/scratch\n";
+  EXPECT_EQ(Listing(info), listing);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // A child process for the runner's tests. Each argument is one step:
 //   o:TEXT  e:TEXT  write TEXT to standard output / standard error
+//   f:PATH          write the bytes of file PATH to standard output
 //   B:N             write N bytes of 'x' to both streams, in turns
 //   in              read standard input to its end
 //   argv  fds       write to standard error every argv entry followed by '|',
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -44,6 +46,9 @@ int main(int argc, char** argv) {
     std::string list;
     if (step == "o:" || step == "e:") {
       Put(step == "o:" ? STDOUT_FILENO : STDERR_FILENO, rest);
+    } else if (step == "f:") {
+      std::ifstream file(rest, std::ios::binary);
+      Put(STDOUT_FILENO, std::string(std::istreambuf_iterator<char>(file), {}));
     } else if (step == "B:") {
       // Alternating keeps both pipes full: a runner that reads one stream
       // to its end before the other never finishes.

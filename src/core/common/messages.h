@@ -35,6 +35,8 @@ inline constexpr char kToolOutputTooLarge[] = "Output of \"%s\" exceeds 16 MiB";
 inline constexpr char kXmlReadError[] = "In 'stream:' (line %s pos %s): %s";
 inline constexpr char kEntityExpansionTooLarge[] =
     "In 'stream:': Entity references expand to more than 16777216 bytes";
+inline constexpr char kMarkupBeyondBounds[] =
+    "In 'stream:': Markup exceeds the bounds of a property list";
 inline constexpr char kUnexpectedXmlOutput[] = "Unexpected XML output";
 
 // The version block of the banner (Exception, EVersionInfoError).
@@ -47,14 +49,15 @@ inline constexpr char kDiskFull[] = "Disk Full";
 inline constexpr char kOutOfMemory[] = "Out of memory";
 
 inline constexpr const char* kAll[] = {
-    kNoValidCommand,       kNoMountPoint,       kInvalidMountPoint,
-    kMountPointInUse,      kNoVolumesNamed,     kNoRamDisk,
-    kNotRamDisk,           kSizeNotGiven,       kIncorrectSize,
-    kInvalidFileSystem,    kExecutableNotFound, kEmptyCommandLine,
-    kCreatePipesFailed,    kForkFailed,         kReadToolOutputFailed,
-    kToolOutputTooLarge,   kXmlReadError,       kEntityExpansionTooLarge,
-    kUnexpectedXmlOutput,  kResourceNotFound,   kStreamReadError,
-    kListIndexOutOfBounds, kDiskFull,           kOutOfMemory};
+    kNoValidCommand,     kNoMountPoint,         kInvalidMountPoint,
+    kMountPointInUse,    kNoVolumesNamed,       kNoRamDisk,
+    kNotRamDisk,         kSizeNotGiven,         kIncorrectSize,
+    kInvalidFileSystem,  kExecutableNotFound,   kEmptyCommandLine,
+    kCreatePipesFailed,  kForkFailed,           kReadToolOutputFailed,
+    kToolOutputTooLarge, kXmlReadError,         kEntityExpansionTooLarge,
+    kMarkupBeyondBounds, kUnexpectedXmlOutput,  kResourceNotFound,
+    kStreamReadError,    kListIndexOutOfBounds, kDiskFull,
+    kOutOfMemory};
 
 }  // namespace ramdisk::messages
 

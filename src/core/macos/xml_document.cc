@@ -1,5 +1,6 @@
 #include "core/macos/xml_document.h"
 
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
@@ -11,6 +12,7 @@
 #include "core/common/messages.h"
 #include "core/macos/libxml_errors.h"
 #include "core/macos/libxml_version.h"
+#include "core/macos/xml_bounds.h"
 #include "core/macos/xml_tree.h"
 #include "core/macos/xpath_number.h"
 
@@ -89,18 +91,38 @@ XmlDocument::XmlDocument(std::string_view bytes) {
   xmlInitParser();
   if (bytes.size() > static_cast<std::size_t>(INT_MAX))
     throw EXMLReadError(ReadErrorMessage(1, 1, "Document is too large"));
+  // libxml2 reads a document whose first four bytes look like UTF-16, UCS-4
+  // or EBCDIC in that encoding; a property list is UTF-8.
+  if (bytes.size() >= 4) {
+    const xmlCharEncoding encoding =
+        xmlDetectCharEncoding(reinterpret_cast<const unsigned char*>(bytes.data()), 4);
+    if (encoding != XML_CHAR_ENCODING_NONE && encoding != XML_CHAR_ENCODING_UTF8)
+      throw EXMLReadError(ReadErrorMessage(1, 1, "Document is not UTF-8"));
+  }
+  // libxml2 2.9 takes time quadratic in the attributes of a start tag, the
+  // namespaces in scope and the declarations, and memory for every node,
+  // before anything here could stop it.
+  if (!WithinXmlBounds(bytes))
+    throw EXMLReadError(messages::kMarkupBeyondBounds);
 
-  LibxmlErrorTrap trap;
-  LibxmlNoExternalLoads no_loads;
-  std::unique_ptr<xmlParserCtxt, FreeParser> parser(xmlNewParserCtxt());
-  if (!parser)
-    throw std::bad_alloc();
-  trap.Watch(parser.get());
-  // No DTD loading, no network: nothing but the bytes given is read.
-  document_.reset(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                    kSourceName, nullptr, XML_PARSE_NONET));
-  if (!document_ || !parser->wellFormed)
-    throw EXMLReadError(ReadErrorMessage(trap.error()));
+  LibxmlErrorTrap trap;  // nothing libxml2 reports reaches standard error
+  {
+    LibxmlErrorTrap parser_trap;
+    LibxmlNoExternalLoads no_loads;
+    std::unique_ptr<xmlParserCtxt, FreeParser> parser(xmlNewParserCtxt());
+    if (!parser)
+      throw std::bad_alloc();
+    parser_trap.Watch(parser.get());
+    // No DTD loading, no network: nothing but the bytes given is read. They
+    // are read as UTF-8, in which the bounds were counted, whatever encoding
+    // their XML declaration names. The parser, with its copy of them, goes
+    // before the entities are substituted.
+    document_.reset(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
+                                      kSourceName, nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_IGNORE_ENC));
+    if (!document_ || !parser->wellFormed)
+      throw EXMLReadError(ReadErrorMessage(parser_trap.error()));
+  }
   if (xmlDocGetRootElement(document_.get()) == nullptr)
     throw EXMLReadError(ReadErrorMessage(1, 1, "Root element is missing"));
 
