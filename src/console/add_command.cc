@@ -22,8 +22,9 @@ struct FileSystemKeyword {
 };
 
 // The raw file system is no choice on the command line.
-constexpr FileSystemKeyword kKeywords[] = {
-    {"fat32", fsFAT32}, {"exfat", fsExFAT}, {"hfs+", fsHFS}, {"apfs", fsAPFS}};
+constexpr FileSystemKeyword kKeywords[] = {{"fat32", fsFAT32}, {"exfat", fsExFAT},
+                                           {"hfs+", fsHFS},    {"apfs", fsAPFS},
+                                           {"apfsx", fsAPFSX}, {"hfsx", fsHFSX}};
 
 TFileSystem ParseFileSystem(const std::string& value) {
   for (const FileSystemKeyword& entry : kKeywords) {

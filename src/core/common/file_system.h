@@ -7,12 +7,14 @@
 
 namespace ramdisk {
 
-// The file systems a memory volume can be formatted with.
-enum TFileSystem : std::uint8_t { fsRAW, fsFAT32, fsExFAT, fsHFS, fsAPFS };
+// The file systems a memory volume can be formatted with; fsAPFSX and
+// fsHFSX are the case-sensitive kinds of APFS and HFS+.
+enum TFileSystem : std::uint8_t { fsRAW, fsFAT32, fsExFAT, fsHFS, fsAPFS, fsAPFSX, fsHFSX };
 
-// The disk tool's name of each file system, indexed by TFileSystem.
-inline constexpr std::array<std::string_view, 5> FileSystemName = {"RAW", "FAT32", "exFAT", "HFS+",
-                                                                   "APFS"};
+// The disk tool's name of each file system, indexed by TFileSystem: the
+// personality that "diskutil listFilesystems" shows.
+inline constexpr std::array<std::string_view, 7> FileSystemName = {"RAW",  "FAT32", "exFAT", "HFS+",
+                                                                   "APFS", "APFSX", "HFSX"};
 
 }  // namespace ramdisk
 

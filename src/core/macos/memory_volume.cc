@@ -17,8 +17,9 @@ namespace {
 TStringArray FormatArguments(const TMemoryVolume& volume) {
   if (volume.FileSystem == fsAPFS)
     return {"apfs", "create", volume.Device, volume.Name};
-  return {"quiet", "erasevolume", std::string(FileSystemName[volume.FileSystem]), volume.Name,
-          volume.Device};
+  // "apfs create" makes no case-sensitive volume; "eraseDisk" does.
+  return {"quiet", volume.FileSystem == fsAPFSX ? "eraseDisk" : "erasevolume",
+          std::string(FileSystemName[volume.FileSystem]), volume.Name, volume.Device};
 }
 
 }  // namespace

@@ -29,8 +29,8 @@
 //                           replaced with: "malformed", "nodevice",
 //                           "emptydevice", "empty", or "file:PATH" for the
 //                           bytes of that file
-// VERB is ATTACH, DETACH or INFO of "hdiutil"; APFS, ERASEVOLUME, IMAGE
-// (image attach), EJECT or UNMOUNTDISK of "diskutil".
+// VERB is ATTACH, DETACH or INFO of "hdiutil"; APFS, ERASEVOLUME, ERASEDISK,
+// IMAGE (image attach), EJECT or UNMOUNTDISK of "diskutil".
 
 #include <optional>
 #include <string>
