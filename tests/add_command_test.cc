@@ -40,7 +40,8 @@ class AddDiskTest : public testing::StandInTest {
 
 class AddSwitchTest : public AddDiskTest, public ::testing::WithParamInterface<AddCase> {};
 
-// The size is read before the file system, and both before any output.
+// The size is read, and held against the memory, before the file system;
+// all of it before any output. The machine has 16 GiB.
 TEST_P(AddSwitchTest, CreatesWhatTheSwitchesAskFor) {
   const AddCase& c = GetParam();
   EXPECT_EQ(Add("x", c.args), c.error ? std::string("General error: ") + c.error + "\n"
@@ -59,7 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
         {{"-size:1g", "-fs:APFSX"},
          nullptr,
          {AttachRun("2097152"), EraseRun("APFSX", "x", "eraseDisk")}},
-        {{"-size:1g", "-fs:hfsx"}, nullptr, {AttachRun("2097152"), EraseRun("HFSX", "x")}},
+        {{"-size:25%", "-fs:hfsx"}, nullptr, {AttachRun("8388608"), EraseRun("HFSX", "x")}},
+        {{"-size:17g", "-fs:ntfs"}, "Size exceeds physical memory of 16G", {}},
         {{"-fs:apfs"}, "Size is not given", {}},
         {{"-size:1g", "-fs:ntfs"}, "Invalid file system: ntfs", {}},
         {{"-size:1g", "-fs:"}, "Invalid file system: ", {}},

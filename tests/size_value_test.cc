@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 
 #include "console/input_error.h"
@@ -14,10 +15,11 @@ struct SizeCase {
   const char* value;
   std::uint64_t bytes;  // 0: refused with `error`
   const char* error;
+  std::optional<std::uint64_t> memory = std::nullopt;  // none: it cannot be read
 };
 
 std::ostream& operator<<(std::ostream& os, const SizeCase& c) {
-  return os << "[" << c.value << "]";
+  return os << "[" << c.value << "] " << (c.memory ? std::to_string(*c.memory) : "-");
 }
 
 class GetSizeTest : public ::testing::TestWithParam<SizeCase> {};
@@ -25,12 +27,12 @@ class GetSizeTest : public ::testing::TestWithParam<SizeCase> {};
 TEST_P(GetSizeTest, ReadsBytesOrRefuses) {
   const SizeCase& c = GetParam();
   std::uint64_t bytes = 0;
-  EXPECT_EQ(testing::Outcome<EInputError>([&] { bytes = GetSize(c.value); }),
+  EXPECT_EQ(testing::Outcome<EInputError>([&] { bytes = GetSize(c.value, c.memory); }),
             c.error ? c.error : "accepted");
   EXPECT_EQ(bytes, c.bytes);
   // A listed size, given back to -size:, makes the same disk.
   if (bytes != 0) {
-    EXPECT_EQ(GetSize(SizeText(bytes)), bytes);
+    EXPECT_EQ(GetSize(SizeText(bytes), c.memory), bytes);
   }
 }
 
@@ -66,12 +68,32 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"17592186044416M", 0, kIncorrect},
                       SizeCase{"18014398509481984K", 0, kIncorrect}));
 
+constexpr std::uint64_t k16G = std::uint64_t{16} << 30;
+
+// N% is N from 1 to 100 in plain decimal, a share of the memory never 0
+// bytes; no size exceeds the memory where it can be read (above: it cannot).
+INSTANTIATE_TEST_SUITE_P(
+    Memory, GetSizeTest,
+    ::testing::Values(SizeCase{"50%", 4294967296, nullptr, 8589934592},
+                      SizeCase{"99%", 18262276632972456098u, nullptr, ~std::uint64_t{0}},
+                      SizeCase{"16G", k16G, nullptr, k16G},
+                      SizeCase{"%1010M", 10485760, nullptr, k16G},
+                      SizeCase{"0%", 0, kIncorrect, k16G}, SizeCase{"101%", 0, kIncorrect, k16G},
+                      SizeCase{"%", 0, kIncorrect, k16G}, SizeCase{"12.5%", 0, kIncorrect, k16G},
+                      SizeCase{"-5%", 0, kIncorrect, k16G}, SizeCase{"$10%", 0, kIncorrect, k16G},
+                      SizeCase{"25 %", 0, kIncorrect, k16G}, SizeCase{"025%", 0, kIncorrect, k16G},
+                      SizeCase{"1000%", 0, kIncorrect, k16G}, SizeCase{"1%%", 0, kIncorrect, k16G},
+                      SizeCase{"1G%", 0, kIncorrect, k16G}, SizeCase{"1%", 0, kIncorrect, 99},
+                      SizeCase{"101%", 0, kIncorrect},
+                      SizeCase{"50%", 0, "Cannot read the physical memory size"},
+                      SizeCase{"17179869185", 0, "Size exceeds physical memory of 16G", k16G}));
+
 TEST(GetSizeLimits, NumberTextOf256CharactersIsRefused) {
   std::string padded_255 = std::string(254, ' ') + "7";
-  EXPECT_EQ(GetSize(padded_255), 7u);
-  EXPECT_EQ(GetSize(padded_255 + "k"), 7168u);
-  EXPECT_THROW(GetSize(std::string(255, '0') + "7"), EInputError);
-  EXPECT_THROW(GetSize(std::string(255, ' ') + "7k"), EInputError);
+  EXPECT_EQ(GetSize(padded_255, std::nullopt), 7u);
+  EXPECT_EQ(GetSize(padded_255 + "k", std::nullopt), 7168u);
+  EXPECT_THROW(GetSize(std::string(255, '0') + "7", std::nullopt), EInputError);
+  EXPECT_THROW(GetSize(std::string(255, ' ') + "7k", std::nullopt), EInputError);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
 #include "core/macos/memory_volume.h"
+#include "core/macos/system_info.h"
 
 namespace ramdisk {
 
@@ -45,7 +46,7 @@ void AddDisk(const std::string& name, const std::string& volumes) {
   std::string value;
   if (!FindCmdLineSwitch("size", value))
     throw EInputError(messages::kSizeNotGiven);
-  volume.Size = GetSize(value);
+  volume.Size = GetSize(value, PhysicalMemoryBytes());
   if (FindCmdLineSwitch("fs", value))
     volume.FileSystem = ParseFileSystem(value);
 

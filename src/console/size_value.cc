@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "console/input_error.h"
+#include "core/common/ascii.h"
 #include "core/common/messages.h"
 
 namespace ramdisk {
@@ -76,20 +77,61 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
   return number;
 }
 
-}  // namespace
-
-std::uint64_t GetSize(const std::string& value) {
-  if (value.empty())
-    throw EInputError(messages::kSizeNotGiven);
+// The number of bytes the value gives in the form without "%"; 0 for a
+// text that breaks it, and for a size beyond 2^64 - 1, which would
+// otherwise wrap around to some unrelated size.
+std::uint64_t Bytes(const std::string& value) {
   std::uint64_t multiplier = Multiplier(value.back());
   std::string_view number_text(value);
   if (multiplier != 1)
     number_text.remove_suffix(1);
   std::optional<std::uint64_t> number = ParseNumber(number_text);
-  // A product beyond 2^64 - 1 would wrap around to some unrelated size.
-  if (!number || *number == 0 || *number > std::numeric_limits<std::uint64_t>::max() / multiplier)
-    throw EInputError(messages::kIncorrectSize);
+  if (!number || *number > std::numeric_limits<std::uint64_t>::max() / multiplier)
+    return 0;
   return *number * multiplier;
+}
+
+// N of the text before "%": 1 to 100, its digits decimal, the first not
+// "0"; 0 for any other text.
+unsigned Percent(std::string_view text) {
+  if (StartsWith(text, "0"))
+    return 0;
+  unsigned percent = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9')
+      return 0;
+    percent = percent * 10 + static_cast<unsigned>(c - '0');
+    if (percent > 100)
+      return 0;
+  }
+  return percent;
+}
+
+}  // namespace
+
+std::uint64_t GetSize(const std::string& value, std::optional<std::uint64_t> memory) {
+  if (value.empty())
+    throw EInputError(messages::kSizeNotGiven);
+  std::uint64_t size = 0;
+  if (value.back() == '%') {
+    const unsigned percent = Percent(std::string_view(value).substr(0, value.size() - 1));
+    if (percent == 0)
+      throw EInputError(messages::kIncorrectSize);
+    if (!memory)
+      throw EInputError(messages::kMemoryUnreadable);
+    // memory * percent may exceed 2^64 - 1; split, the product's quotient
+    // by 100 cannot.
+    size = *memory / 100 * percent + *memory % 100 * percent / 100;
+  } else {
+    size = Bytes(value);
+  }
+  if (size == 0)
+    throw EInputError(messages::kIncorrectSize);
+  // A disk beyond the memory is paged out as it fills, and can stall the
+  // whole machine.
+  if (memory && size > *memory)
+    throw EInputError(FormatMessage(messages::kSizeExceedsMemory, SizeText(*memory)));
+  return size;
 }
 
 std::string SizeText(std::uint64_t bytes) {

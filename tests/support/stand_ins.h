@@ -40,7 +40,9 @@ class ProcessTest : public ::testing::Test {
 // Runs the volume code against the stand-in disk tools: their folder first on
 // PATH, their state, their log and their folder of volumes in the scratch
 // folder. Fails without running the test when the stand-ins are not built,
-// so that the system's own disk tools never run.
+// so that the system's own disk tools never run. The machine has 16 GiB of
+// memory, for the volume code in this process and for the tools it starts,
+// as a Mac always tells its memory.
 class StandInTest : public ProcessTest {
  protected:
   void SetUp() override;
@@ -67,6 +69,7 @@ class StandInTest : public ProcessTest {
   PretendMountPointsArePaths mount_points_are_paths_;
   std::optional<PretendSystemValue> product_version_;
   std::optional<PretendSystemValue> darwin_release_;
+  std::optional<PretendSystemValue> memory_;
 };
 
 // The stand-ins' log lines of the runs that make a volume on /dev/disk4.

@@ -20,6 +20,8 @@ inline constexpr char kNoRamDisk[] = "No RAM disk %s found";
 inline constexpr char kNotRamDisk[] = "Volume %s is not a RAM disk";
 inline constexpr char kSizeNotGiven[] = "Size is not given";
 inline constexpr char kIncorrectSize[] = "Incorrect size specified";
+inline constexpr char kMemoryUnreadable[] = "Cannot read the physical memory size";
+inline constexpr char kSizeExceedsMemory[] = "Size exceeds physical memory of %s";
 inline constexpr char kInvalidFileSystem[] = "Invalid file system: %s";
 
 // Running a tool (EProcess).
@@ -48,16 +50,20 @@ inline constexpr char kListIndexOutOfBounds[] = "List index (0) out of bounds";
 inline constexpr char kDiskFull[] = "Disk Full";
 inline constexpr char kOutOfMemory[] = "Out of memory";
 
-inline constexpr const char* kAll[] = {
-    kNoValidCommand,     kNoMountPoint,         kInvalidMountPoint,
-    kMountPointInUse,    kNoVolumesNamed,       kNoRamDisk,
-    kNotRamDisk,         kSizeNotGiven,         kIncorrectSize,
-    kInvalidFileSystem,  kExecutableNotFound,   kEmptyCommandLine,
-    kCreatePipesFailed,  kForkFailed,           kReadToolOutputFailed,
-    kToolOutputTooLarge, kXmlReadError,         kEntityExpansionTooLarge,
-    kMarkupBeyondBounds, kUnexpectedXmlOutput,  kResourceNotFound,
-    kStreamReadError,    kListIndexOutOfBounds, kDiskFull,
-    kOutOfMemory};
+inline constexpr const char* kAll[] = {kNoValidCommand,       kNoMountPoint,
+                                       kInvalidMountPoint,    kMountPointInUse,
+                                       kNoVolumesNamed,       kNoRamDisk,
+                                       kNotRamDisk,           kSizeNotGiven,
+                                       kIncorrectSize,        kMemoryUnreadable,
+                                       kSizeExceedsMemory,    kInvalidFileSystem,
+                                       kExecutableNotFound,   kEmptyCommandLine,
+                                       kCreatePipesFailed,    kForkFailed,
+                                       kReadToolOutputFailed, kToolOutputTooLarge,
+                                       kXmlReadError,         kEntityExpansionTooLarge,
+                                       kMarkupBeyondBounds,   kUnexpectedXmlOutput,
+                                       kResourceNotFound,     kStreamReadError,
+                                       kListIndexOutOfBounds, kDiskFull,
+                                       kOutOfMemory};
 
 }  // namespace ramdisk::messages
 

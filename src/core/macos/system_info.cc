@@ -52,6 +52,8 @@ std::optional<std::uint64_t> SystemNumber(const char* name) {
   return number;
 }
 
+std::optional<std::uint64_t> PhysicalMemoryBytes() { return SystemNumber(kPhysicalMemoryName); }
+
 PretendSystemValue::PretendSystemValue(std::string name, std::string value)
     : name_(std::move(name)), value_(std::move(value)) {
   scopes.push_back(this);

@@ -18,6 +18,13 @@ std::string SystemText(const char* name);
 // The 64-bit number of `name` ("hw.memsize"); none where it cannot be read.
 std::optional<std::uint64_t> SystemNumber(const char* name);
 
+// The sysctl name of the physical memory's size in bytes.
+inline constexpr char kPhysicalMemoryName[] = "hw.memsize";
+
+// The size of the physical memory in bytes (SystemNumber of
+// kPhysicalMemoryName); none where it cannot be read.
+std::optional<std::uint64_t> PhysicalMemoryBytes();
+
 // For tests: while alive, SystemText and SystemNumber answer `value` for
 // `name` on the calling thread, whatever the system: a number as its
 // decimal digits, and an empty `value` as a name that cannot be read.
