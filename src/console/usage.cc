@@ -22,15 +22,21 @@ void WriteHelp() {
   out.WriteLine("Syntax: ");
   out.WriteLine(" " + name + " -add:mountpoint -param:value,...");
   out.WriteLine(" " + name + " -del:mountpoint -param:value,...");
+  out.WriteLine(" " + name + " -del:/dev/diskN -param:value,...");
+  out.WriteLine(" " + name + " -list");
+  out.WriteLine(" " + name + " -h");
   out.WriteLine("");
   out.WriteLine("Options for adding a RAM Disk");
   out.WriteLine("=============================");
   out.WriteLine(" -fs \tDisk file system FAT32, exFAT, HFS+ or APFS (default).");
+  out.WriteLine("     \tCase-sensitive: HFSX or APFSX.");
   out.WriteLine(" -size\tDisk size as a number followed by a multiplier, e.g. 10M, or 1G.");
+  out.WriteLine("     \tOr N% of the physical memory, e.g. 25%; never more than the memory.");
   out.WriteLine("");
   out.WriteLine("Examples:");
   out.WriteLine(" " + name + " -add:ramdisk1 -size:100m -fs:exfat");
   out.WriteLine(" " + name + " -add:ramdisk2 -size:1g -fs:apfs");
+  out.WriteLine(" " + name + " -add:build -size:25% -fs:apfsx");
   out.WriteLine("");
   out.WriteLine("Options for deleting a RAM Disk");
   out.WriteLine("===============================");
@@ -39,6 +45,12 @@ void WriteHelp() {
   out.WriteLine("Examples:");
   out.WriteLine(" " + name + " -del:mountpoint");
   out.WriteLine(" " + name + " -del:mountpoint -force");
+  out.WriteLine(" " + name + " -del:/dev/disk4");
+  out.WriteLine("");
+  out.WriteLine("Other commands");
+  out.WriteLine("==============");
+  out.WriteLine(" -list\tList the RAM Disks: device, size and mount points.");
+  out.WriteLine(" -h   \tShow this text; also -help or --help.");
   out.WriteLine("");
 }
 
