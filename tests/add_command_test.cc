@@ -40,8 +40,7 @@ class AddDiskTest : public testing::StandInTest {
 
 class AddSwitchTest : public AddDiskTest, public ::testing::WithParamInterface<AddCase> {};
 
-// The size is read, and held against the memory, before the file system;
-// all of it before any output. The machine has 16 GiB.
+// The size, held against 16 GiB of memory, comes before the file system.
 TEST_P(AddSwitchTest, CreatesWhatTheSwitchesAskFor) {
   const AddCase& c = GetParam();
   EXPECT_EQ(Add("x", c.args), c.error ? std::string("General error: ") + c.error + "\n"
@@ -57,9 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         {{"-size:1000", "-FS:hfs+"}, nullptr, {AttachRun("1"), EraseRun("HFS+", "x")}},
         {{"-fs:ExFat", "x", "-size:100m"}, nullptr, {AttachRun("204800"), EraseRun("exFAT", "x")}},
         {{"-size:1g", "-fs:fat32"}, nullptr, {AttachRun("2097152"), EraseRun("FAT32", "x")}},
-        {{"-size:1g", "-fs:APFSX"},
-         nullptr,
-         {AttachRun("2097152"), EraseRun("APFSX", "x", "eraseDisk")}},
+        {{"-size:1k", "-fs:APFSX"}, nullptr, {AttachRun("2"), EraseRun("APFSX", "x", "eraseDisk")}},
         {{"-size:25%", "-fs:hfsx"}, nullptr, {AttachRun("8388608"), EraseRun("HFSX", "x")}},
         {{"-size:17g", "-fs:ntfs"}, "Size exceeds physical memory of 16G", {}},
         {{"-fs:apfs"}, "Size is not given", {}},

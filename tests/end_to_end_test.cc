@@ -135,6 +135,11 @@ const char kApfsCreate[] = "diskutil\tapfs\tcreate\t/dev/disk4\tx";
 const char kErase[] = "diskutil\tquiet\terasevolume\tHFS+\tx\t/dev/disk4";
 const char kInfo[] = "hdiutil\tinfo\t-plist";
 const std::string kBusy = "hdiutil: couldn't unmount \"disk4\" - Resource busy";
+const char k8G[] = "RAMDISK_STANDIN_MEMSIZE=8589934592";
+const std::vector<std::string> kHalfOf8G = {"hdiutil\tattach\t-plist\t-nomount\tram://8388608",
+                                            "diskutil\tquiet\teraseDisk\tAPFSX\tx\t/dev/disk4"};
+const char kTooLarge[] = "General error: Size exceeds physical memory of 8G\nexit 2";
+const char kNoMemory[] = "General error: Cannot read the physical memory size\nexit 2";
 
 // From macOS 27 on, diskutil does the image work; below it, hdiutil, whose
 // warnings hide no error.
@@ -191,29 +196,10 @@ INSTANTIATE_TEST_SUITE_P(
          kCreated,
          {"hdiutil\tattach\t-plist\t-nomount\tram://2048", kErase},
          1},
-        // Half of 8 GiB, case-sensitive APFS.
-        {"26.4",
-         {},
-         {"-add:x", "-size:50%", "-fs:apfsx"},
-         {"RAMDISK_STANDIN_MEMSIZE=8589934592"},
-         kCreated,
-         {"hdiutil\tattach\t-plist\t-nomount\tram://8388608",
-          "diskutil\tquiet\teraseDisk\tAPFSX\tx\t/dev/disk4"},
-         2},
-        {"26.4",
-         {},
-         {"-add:x", "-size:8193m", "-fs:apfsx"},
-         {"RAMDISK_STANDIN_MEMSIZE=8589934592"},
-         "General error: Size exceeds physical memory of 8G\nexit 2",
-         {},
-         0},
-        {"27.0",
-         {},
-         {"-add:x", "-size:50%"},
-         {"RAMDISK_STANDIN_MEMSIZE="},
-         "General error: Cannot read the physical memory size\nexit 2",
-         {},
-         0},
+        // Half of 8 GiB, case-sensitive; beyond it, or without it, nothing runs.
+        {"26.4", {}, {"-add:x", "-size:50%", "-fs:apfsx"}, {k8G}, kCreated, kHalfOf8G, 2},
+        {"26.4", {}, {"-add:x", "-size:8193m"}, {k8G}, kTooLarge, {}, 0},
+        {"27.0", {}, {"-add:x", "-size:50%"}, {"RAMDISK_STANDIN_MEMSIZE="}, kNoMemory, {}, 0},
         {"26.4",
          kAddHfs,
          {"-del:x", "-force"},

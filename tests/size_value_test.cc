@@ -37,6 +37,7 @@ TEST_P(GetSizeTest, ReadsBytesOrRefuses) {
 }
 
 constexpr const char* kIncorrect = "Incorrect size specified";
+constexpr std::uint64_t k16G = std::uint64_t{16} << 30;
 
 INSTANTIATE_TEST_SUITE_P(
     Accepted, GetSizeTest,
@@ -49,44 +50,36 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"0x1B", 27, nullptr}, SizeCase{"0XfF", 255, nullptr},
                       SizeCase{"18446744073709551615", 18446744073709551615u, nullptr},
                       SizeCase{"17179869183G", 18446744072635809792u, nullptr},
-                      SizeCase{"18014398509481983K", 18446744073709550592u, nullptr}));
+                      SizeCase{"18014398509481983K", 18446744073709550592u, nullptr},
+                      // A share of the memory, and any size up to all of it.
+                      SizeCase{"50%", 4294967296, nullptr, 8589934592},
+                      SizeCase{"99%", 18262276632972456098u, nullptr, ~std::uint64_t{0}},
+                      SizeCase{"16G", k16G, nullptr, k16G},
+                      SizeCase{"%1010M", 10485760, nullptr, k16G}));
 
 INSTANTIATE_TEST_SUITE_P(
     Refused, GetSizeTest,
-    ::testing::Values(SizeCase{"", 0, "Size is not given"}, SizeCase{"0", 0, kIncorrect},
-                      SizeCase{"0G", 0, kIncorrect}, SizeCase{"abc", 0, kIncorrect},
-                      SizeCase{"10 M", 0, kIncorrect}, SizeCase{"1.5G", 0, kIncorrect},
-                      SizeCase{"100MB", 0, kIncorrect}, SizeCase{"1T", 0, kIncorrect},
-                      SizeCase{"-5M", 0, kIncorrect}, SizeCase{"-0", 0, kIncorrect},
-                      SizeCase{"M", 0, kIncorrect}, SizeCase{"++5", 0, kIncorrect},
-                      SizeCase{"0x", 0, kIncorrect}, SizeCase{"&8", 0, kIncorrect},
-                      SizeCase{"%102", 0, kIncorrect}, SizeCase{"5\n", 0, kIncorrect},
-                      // Beyond 2^64 - 1, as a number or once multiplied.
-                      SizeCase{"18446744073709551616", 0, kIncorrect},
-                      SizeCase{"18446744073709551617", 0, kIncorrect},
-                      SizeCase{"17179869184G", 0, kIncorrect},
-                      SizeCase{"17592186044416M", 0, kIncorrect},
-                      SizeCase{"18014398509481984K", 0, kIncorrect}));
-
-constexpr std::uint64_t k16G = std::uint64_t{16} << 30;
-
-// N% is N from 1 to 100 in plain decimal, a share of the memory never 0
-// bytes; no size exceeds the memory where it can be read (above: it cannot).
-INSTANTIATE_TEST_SUITE_P(
-    Memory, GetSizeTest,
-    ::testing::Values(SizeCase{"50%", 4294967296, nullptr, 8589934592},
-                      SizeCase{"99%", 18262276632972456098u, nullptr, ~std::uint64_t{0}},
-                      SizeCase{"16G", k16G, nullptr, k16G},
-                      SizeCase{"%1010M", 10485760, nullptr, k16G},
-                      SizeCase{"0%", 0, kIncorrect, k16G}, SizeCase{"101%", 0, kIncorrect, k16G},
-                      SizeCase{"%", 0, kIncorrect, k16G}, SizeCase{"12.5%", 0, kIncorrect, k16G},
-                      SizeCase{"-5%", 0, kIncorrect, k16G}, SizeCase{"$10%", 0, kIncorrect, k16G},
-                      SizeCase{"25 %", 0, kIncorrect, k16G}, SizeCase{"025%", 0, kIncorrect, k16G},
-                      SizeCase{"1000%", 0, kIncorrect, k16G}, SizeCase{"1%%", 0, kIncorrect, k16G},
-                      SizeCase{"1G%", 0, kIncorrect, k16G}, SizeCase{"1%", 0, kIncorrect, 99},
-                      SizeCase{"101%", 0, kIncorrect},
-                      SizeCase{"50%", 0, "Cannot read the physical memory size"},
-                      SizeCase{"17179869185", 0, "Size exceeds physical memory of 16G", k16G}));
+    ::testing::Values(
+        SizeCase{"", 0, "Size is not given"}, SizeCase{"0", 0, kIncorrect},
+        SizeCase{"0G", 0, kIncorrect}, SizeCase{"abc", 0, kIncorrect},
+        SizeCase{"10 M", 0, kIncorrect}, SizeCase{"1.5G", 0, kIncorrect},
+        SizeCase{"100MB", 0, kIncorrect}, SizeCase{"1T", 0, kIncorrect},
+        SizeCase{"-5M", 0, kIncorrect}, SizeCase{"-0", 0, kIncorrect}, SizeCase{"M", 0, kIncorrect},
+        SizeCase{"++5", 0, kIncorrect}, SizeCase{"0x", 0, kIncorrect},
+        SizeCase{"&8", 0, kIncorrect}, SizeCase{"%102", 0, kIncorrect},
+        SizeCase{"5\n", 0, kIncorrect},
+        // Just beyond 2^64 - 1, as a number or once multiplied.
+        SizeCase{"18446744073709551617", 0, kIncorrect}, SizeCase{"17179869185G", 0, kIncorrect},
+        SizeCase{"17592186044417M", 0, kIncorrect}, SizeCase{"18014398509481985K", 0, kIncorrect},
+        // N% is 1 to 100 in plain decimal, and never 0 bytes.
+        SizeCase{"0%", 0, kIncorrect, k16G}, SizeCase{"101%", 0, kIncorrect, k16G},
+        SizeCase{"%", 0, kIncorrect, k16G}, SizeCase{"12.5%", 0, kIncorrect, k16G},
+        SizeCase{"-5%", 0, kIncorrect, k16G}, SizeCase{"$10%", 0, kIncorrect, k16G},
+        SizeCase{"25 %", 0, kIncorrect, k16G}, SizeCase{"025%", 0, kIncorrect, k16G},
+        SizeCase{"1000%", 0, kIncorrect, k16G}, SizeCase{"1%%", 0, kIncorrect, k16G},
+        SizeCase{"1G%", 0, kIncorrect, k16G}, SizeCase{"1%", 0, kIncorrect, 99},
+        SizeCase{"101%", 0, kIncorrect}, SizeCase{"50%", 0, "Cannot read the physical memory size"},
+        SizeCase{"17179869185", 0, "Size exceeds physical memory of 16G", k16G}));
 
 TEST(GetSizeLimits, NumberTextOf256CharactersIsRefused) {
   std::string padded_255 = std::string(254, ' ') + "7";

@@ -21,8 +21,9 @@ void Check(bool holds) {
     std::abort();
 }
 
-// GetSize never returns 0, so 0 stands for its EInputError.
-std::uint64_t SizeOrZero(const std::string& value, std::optional<std::uint64_t> memory) {
+// GetSize never returns 0, nor more than the memory, so 0 stands for its
+// EInputError.
+std::uint64_t SizeOrZero(const std::string& value, std::optional<std::uint64_t> memory = {}) {
   try {
     std::uint64_t size = ramdisk::GetSize(value, memory);
     Check(size != 0 && size <= memory.value_or(size));
@@ -61,27 +62,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const ramdisk::EInputError&) {
     }
   }
-  __extension__ typedef unsigned __int128 Wide;
+  // A multiplier scales the number before it; an overflowing product is refused.
   for (const std::string& arg : args) {
-    // A multiplier scales the number before it; an overflowing product is
-    // refused.
-    std::uint64_t number = SizeOrZero(arg, std::nullopt);
+    std::uint64_t number = SizeOrZero(arg);
     if (arg.empty() || std::string_view("kKmMgG").find(arg.back()) == arg.npos) {
-      for (auto [suffix, shift] : {std::pair{'k', 10}, std::pair{'M', 20}, std::pair{'g', 30}}) {
-        Check(SizeOrZero(arg + suffix, std::nullopt) ==
-              (number >> (64 - shift) == 0 ? number << shift : 0));
-      }
+      for (auto [suffix, shift] : {std::pair{'k', 10}, std::pair{'M', 20}, std::pair{'g', 30}})
+        Check(SizeOrZero(arg + suffix) == (number >> (64 - shift) == 0 ? number << shift : 0));
     }
-    // Any other size is the same with a memory that holds it and refused
-    // with one that does not; N% needs a memory, and is N with 100 bytes.
+    // N% needs the memory and is N with 100 bytes; other sizes stay if it holds them.
     const bool share = !arg.empty() && arg.back() == '%';
-    const std::uint64_t percent = share ? SizeOrZero(arg, 100) : 0;
+    __extension__ const unsigned __int128 percent = share ? SizeOrZero(arg, 100) : 0;
     Check(!share || (number == 0 && percent <= 100));
-    for (std::uint64_t memory : {std::uint64_t{1}, std::uint64_t{99}, std::uint64_t{1000000007},
-                                 std::uint64_t{1} << 34, ~std::uint64_t{0}}) {
-      Check(SizeOrZero(arg, memory) ==
-            (share ? static_cast<std::uint64_t>(Wide{memory} * percent / 100)
-                   : (number <= memory ? number : 0)));
+    for (std::uint64_t memory : {std::uint64_t{99}, std::uint64_t{1} << 34, ~std::uint64_t{0}}) {
+      const auto expected = share ? memory * percent / 100 : number <= memory ? number : 0;
+      Check(SizeOrZero(arg, memory) == expected);
     }
   }
   return 0;

@@ -66,9 +66,8 @@ void StandInTest::SetUp() {
   SetEnv("RAMDISK_STANDIN_LOG", dir() + "/tools.log");
   SetEnv("RAMDISK_STANDIN_VOLUMES", dir() + "/volumes");
   PlayRelease("");
-  const std::string memory = std::to_string(std::uint64_t{16} << 30);
-  SetEnv("RAMDISK_STANDIN_MEMSIZE", memory);
-  memory_.emplace(kPhysicalMemoryName, memory);
+  SetEnv("RAMDISK_STANDIN_MEMSIZE", "17179869184");
+  memory_.emplace(kPhysicalMemoryName, "17179869184");
 }
 
 void StandInTest::PlayRelease(const std::string& version, const std::string& darwin) {

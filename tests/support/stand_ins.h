@@ -41,8 +41,7 @@ class ProcessTest : public ::testing::Test {
 // PATH, their state, their log and their folder of volumes in the scratch
 // folder. Fails without running the test when the stand-ins are not built,
 // so that the system's own disk tools never run. The machine has 16 GiB of
-// memory, for the volume code in this process and for the tools it starts,
-// as a Mac always tells its memory.
+// memory, to the volume code here and to the tools it starts.
 class StandInTest : public ProcessTest {
  protected:
   void SetUp() override;
