@@ -6,8 +6,9 @@
 # clang++ or without libFuzzer's runtime, scripts/check-macos without npm.
 # Each runs with a PATH that holds everything this machine's PATH does
 # except the tool it lacks. When npm fails, scripts/check-macos names a log
-# that is there. Exits 77 (skipped) but on Linux, for which the scripts are
-# made.
+# that is there. scripts/try, not run as root, gives the command to run it
+# with on a line of its own. Exits 77 (skipped) but on Linux, for which the
+# scripts are made.
 set -u
 source=$1
 [ "$(uname -s)" = Linux ] || { echo "skipped: the scripts are Linux tooling"; exit 77; }
@@ -94,5 +95,13 @@ for log in $(grep -o '/[^ ]*[.]log' "$work/out"); do
     failures=$((failures + 1))
   fi
 done
+
+# A copy, which any user can run wherever the checkout is.
+mkdir -p "$work/copy/scripts"
+cp "$source/scripts/try" "$work/copy/scripts/"
+chmod -R a+rX "$work/copy"
+as_user=
+[ "$(id -u)" -ne 0 ] || as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
+expect 1 "sudo $work/copy/scripts/try" $as_user "$work/copy/scripts/try"
 
 [ "$failures" -eq 0 ]
