@@ -5,10 +5,17 @@
 # leaves nothing behind: /Volumes, its entries and its mounts as they were,
 # nothing in its temporary directory; also when its output pipe is closed.
 # Then the same where "/" is not a mount point, as in a chroot (the root is
-# a directory of bind mounts, in a private mount namespace); there it must
-# also refuse, and keep, a /Volumes/scratch that is taken. Exits 77
-# (skipped) unless run as root, as the demo needs, and where no private
-# mount namespace can be made for the chroot case.
+# a directory of bind mounts, in a mount namespace of its own); there it
+# must also refuse, and keep, a /Volumes/scratch that is taken. Exits 77
+# (skipped) unless run as root, as the demo needs, and where the mounts of
+# the chroot case would show outside its namespace.
+#
+# That namespace's mounts stay in it when "/" is made private there, or,
+# where "/" is no mount point (this test itself run in a chroot), when the
+# mount that holds the work directory is not shared: the rule of the
+# end-to-end tests (tests/support/stand_ins.cc). A probe file on the
+# test's tmpfs tells, looked for through /proc/PID/root of a process
+# outside.
 set -u
 script=$1
 build=$2
@@ -31,8 +38,29 @@ check() {
 }
 
 if [ "${3:-}" = chroot ]; then
-  work=$4
+  work=$4 outside=$5
+  root_private=yes
+  mount --make-rprivate / 2>/dev/null || root_private=no
   mount -t tmpfs ramdisk-try-test "$work" || exit 1
+  if [ "$root_private" = no ]; then
+    if [ ! -d "/proc/$outside/root$work" ]; then
+      why="with no /proc, whether the mount that holds $work is shared cannot be told"
+    elif : >"$work/probe" && [ -e "/proc/$outside/root$work/probe" ]; then
+      why="the mount that holds $work is shared with the rest of the machine"
+    else
+      why=
+    fi
+    if [ -n "$why" ]; then
+      # Unmounted here, the tmpfs goes from outside too.
+      umount -l "$work"
+      echo "skipped: \"/\" is not a mount point (a chroot?) and $why, so the" \
+        "chroot case's mounts would show outside its mount namespace; enter the" \
+        "chroot from a private mount namespace (unshare -m --propagation private" \
+        "chroot DIR ...), or make DIR a mount point first (mount --bind DIR DIR)"
+      exit 77
+    fi
+    rm "$work/probe"
+  fi
   root=$work/root
   source_dir=$(cd "$(dirname "$script")/.." && pwd)
   mkdir -p "$work/tmp" "$root$work/tmp"
@@ -55,8 +83,16 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/tmp"
 check 0 /Volumes /bin/sh "$script" "$build"
 check 0 /Volumes /bin/sh -c '"$0" "$1" | head -n 1' "$script" "$build"
-if ! unshare -m --propagation private true 2>/dev/null; then
-  echo "skipped: no private mount namespace here, so the chroot case cannot be tried"
+if ! why=$(unshare -m --propagation unchanged true 2>&1); then
+  echo "skipped: no mount namespace can be made here ($why), so the chroot case cannot" \
+    "be tried"
   exit 77
 fi
-unshare -m --propagation private /bin/sh "$0" "$script" "$build" chroot "$work"
+unshare -m --propagation unchanged /bin/sh "$0" "$script" "$build" chroot "$work" $$
+status=$?
+if grep " $work[ /]" /proc/self/mountinfo; then
+  echo "the chroot case's mounts above show outside its mount namespace"
+  umount -R -l "$work"
+  exit 1
+fi
+exit $status
