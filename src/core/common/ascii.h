@@ -1,6 +1,9 @@
 #ifndef RAMDISK_CORE_COMMON_ASCII_H_
 #define RAMDISK_CORE_COMMON_ASCII_H_
 
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +19,22 @@ std::string AsciiLowerCase(std::string_view text);
 
 // Equal length, and equal byte for byte once A-Z are folded to a-z.
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// `text` read as a decimal number: one or more digits 0 to 9 and nothing
+// else, at most 2^64 - 1; none for any other text. Inline: the platform
+// stand-in reads its numbers with it too.
+constexpr std::optional<std::uint64_t> DecimalNumber(std::string_view text) {
+  if (text.empty())
+    return std::nullopt;
+  std::uint64_t number = 0;
+  for (char c : text) {
+    const unsigned digit = static_cast<unsigned>(c - '0');
+    if (digit > 9 || number > (std::numeric_limits<std::uint64_t>::max() - digit) / 10)
+      return std::nullopt;
+    number = number * 10 + digit;
+  }
+  return number;
+}
 
 // Whether `text` begins with `prefix`, byte for byte.
 constexpr bool StartsWith(std::string_view text, std::string_view prefix) {

@@ -29,20 +29,10 @@ constexpr std::string_view kWholeDiskPrefix = "/dev/disk";
 constexpr std::string_view kApfsContainerHint = "EF57347C-0000-11AA-AA11-00306543ECAC";
 
 std::optional<std::uint64_t> RamBytes(std::string_view image_path) {
-  std::string_view digits = image_path.substr(kRamScheme.size());
-  if (digits.empty())
+  const std::optional<std::uint64_t> sectors = DecimalNumber(image_path.substr(kRamScheme.size()));
+  if (!sectors || *sectors > std::numeric_limits<std::uint64_t>::max() / 512)
     return std::nullopt;
-  constexpr std::uint64_t kMaxSectors = std::numeric_limits<std::uint64_t>::max() / 512;
-  std::uint64_t sectors = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9')
-      return std::nullopt;
-    unsigned digit = static_cast<unsigned>(c - '0');
-    if (sectors > (kMaxSectors - digit) / 10)
-      return std::nullopt;
-    sectors = sectors * 10 + digit;
-  }
-  return sectors * 512;
+  return *sectors * 512;
 }
 
 // Like TCommand::Find: true for a non-empty text only.

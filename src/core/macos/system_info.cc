@@ -1,11 +1,12 @@
 #include "core/macos/system_info.h"
 
+#include "core/common/ascii.h"
+
 #include <sys/sysctl.h>
 #include <sys/types.h>
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <utility>
 #include <vector>
 
@@ -15,19 +16,6 @@ namespace {
 
 // Oldest first. Scopes may end in any order.
 thread_local std::vector<const PretendSystemValue*> scopes;
-
-std::optional<std::uint64_t> DecimalNumber(const std::string& text) {
-  if (text.empty())
-    return std::nullopt;
-  std::uint64_t number = 0;
-  for (char c : text) {
-    const unsigned digit = static_cast<unsigned>(c - '0');
-    if (digit > 9 || number > (std::numeric_limits<std::uint64_t>::max() - digit) / 10)
-      return std::nullopt;
-    number = number * 10 + digit;
-  }
-  return number;
-}
 
 }  // namespace
 

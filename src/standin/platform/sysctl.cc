@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
+#include <optional>
+
+#include "core/common/ascii.h"
 
 namespace {
 
@@ -22,17 +24,6 @@ constexpr Entry kEntries[] = {
     {"hw.memsize", "RAMDISK_STANDIN_MEMSIZE", true},
 };
 
-bool ParseDecimal(const char* text, std::uint64_t& number) {
-  number = 0;
-  for (; *text != '\0'; ++text) {
-    const unsigned digit = static_cast<unsigned>(*text - '0');
-    if (digit > 9 || number > (std::numeric_limits<std::uint64_t>::max() - digit) / 10)
-      return false;
-    number = number * 10 + digit;
-  }
-  return true;
-}
-
 int Fail(int error) {
   errno = error;
   return -1;
@@ -48,9 +39,11 @@ extern "C" int sysctlbyname(const char* name, void* oldp, size_t* oldlenp, void*
       entry = &candidate;
   }
   const char* value = entry != nullptr ? std::getenv(entry->variable) : nullptr;
-  std::uint64_t number = 0;
-  if (value == nullptr || *value == '\0' || (entry->number && !ParseDecimal(value, number)))
+  const std::optional<std::uint64_t> parsed =
+      value != nullptr && entry->number ? ramdisk::DecimalNumber(value) : std::nullopt;
+  if (value == nullptr || *value == '\0' || (entry->number && !parsed))
     return Fail(ENOENT);
+  const std::uint64_t number = parsed.value_or(0);
   if (newp != nullptr)
     return Fail(EPERM);
   if (oldlenp == nullptr)
