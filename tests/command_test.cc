@@ -1,4 +1,4 @@
-#include "core/macos/command.h"
+#include "core/macos/runner/command.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -18,13 +18,13 @@
 #include <utility>
 #include <vector>
 
-#include "core/macos/libxml_errors.h"
-#include "core/macos/libxml_version.h"
-#include "core/macos/memory_volume.h"
-#include "core/macos/output_capture.h"
-#include "core/macos/tool_output.h"
-#include "core/macos/xml_bounds.h"
-#include "core/macos/xml_tree.h"
+#include "core/macos/disks/memory_volume.h"
+#include "core/macos/runner/output_capture.h"
+#include "core/macos/runner/tool_output.h"
+#include "core/macos/xml/libxml_errors.h"
+#include "core/macos/xml/libxml_version.h"
+#include "core/macos/xml/xml_bounds.h"
+#include "core/macos/xml/xml_tree.h"
 #include "standin/tools/attach_plist.h"
 #include "support/child_process.h"
 #include "support/files.h"

@@ -8,7 +8,7 @@
 #include <ostream>
 
 #include "console/commands.h"
-#include "core/macos/command.h"
+#include "core/macos/runner/command.h"
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/outcome.h"

@@ -1,4 +1,4 @@
-#include "core/macos/disk_notify.h"
+#include "core/macos/disks/disk_notify.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "core/macos/xml_document.h"
+#include "core/macos/xml/xml_document.h"
 #include "standin/tools/attach_plist.h"
 #include "support/files.h"
 #include "support/outcome.h"

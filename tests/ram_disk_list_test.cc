@@ -1,7 +1,7 @@
 // The RAM disks read out of "hdiutil info -plist" documents, as -list
 // prints them.
 
-#include "core/macos/ram_disk_list.h"
+#include "core/macos/disks/ram_disk_list.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <ostream>
 
 #include "console/commands.h"
-#include "core/macos/libxml_version.h"
+#include "core/macos/xml/libxml_version.h"
 
 namespace ramdisk {
 namespace {

@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "core/common/file_system.h"
-#include "core/macos/memory_volume.h"
+#include "core/macos/disks/memory_volume.h"
 #include "support/outcome.h"
 #include "support/stand_ins.h"
 

@@ -10,8 +10,8 @@
 #include "core/common/directory.h"
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
-#include "core/macos/memory_volume.h"
-#include "core/macos/system_info.h"
+#include "core/macos/disks/memory_volume.h"
+#include "core/macos/disks/system_info.h"
 
 namespace ramdisk {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/macos/ram_disk_list.h"
+#include "core/macos/disks/ram_disk_list.h"
 
 namespace ramdisk {
 

@@ -9,8 +9,8 @@
 #include "core/common/directory.h"
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
-#include "core/macos/dismount_command.h"
-#include "core/macos/mount_point.h"
+#include "core/macos/disks/dismount_command.h"
+#include "core/macos/disks/mount_point.h"
 
 namespace ramdisk {
 

@@ -14,8 +14,8 @@
 #include "core/common/command_line.h"
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
-#include "core/macos/ram_disk_list.h"
-#include "core/macos/volumes_module.h"
+#include "core/macos/disks/ram_disk_list.h"
+#include "core/macos/disks/volumes_module.h"
 
 namespace ramdisk {
 

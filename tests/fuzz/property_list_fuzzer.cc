@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/macos/memory_volume.h"
-#include "core/macos/ram_disk_list.h"
-#include "core/macos/xml_document.h"
+#include "core/macos/disks/memory_volume.h"
+#include "core/macos/disks/ram_disk_list.h"
+#include "core/macos/xml/xml_document.h"
 
 namespace {
 

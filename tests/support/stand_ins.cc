@@ -13,7 +13,7 @@
 #include "core/common/command_line.h"
 #include "core/common/text_output.h"
 #include "core/common/unique_fd.h"
-#include "core/macos/image_tool.h"
+#include "core/macos/disks/image_tool.h"
 #include "support/files.h"
 
 #if defined(__linux__)

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/macos/mount_point.h"
-#include "core/macos/system_info.h"
+#include "core/macos/disks/mount_point.h"
+#include "core/macos/disks/system_info.h"
 #include "support/child_process.h"
 
 namespace ramdisk::testing {

@@ -1,7 +1,7 @@
 // Where the system has no statfs() that names a mount point, the stand-in
 // reports the path itself, so the stand-in world compares exact bytes.
 
-#include "core/macos/mount_point.h"
+#include "core/macos/disks/mount_point.h"
 
 namespace ramdisk {
 

@@ -14,7 +14,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "core/macos/image_tool.h"
+#include "core/macos/disks/image_tool.h"
 #include "standin/tools/attach_plist.h"
 
 namespace standin {
