@@ -108,8 +108,10 @@ INSTANTIATE_TEST_SUITE_P(
             "sizes that cannot be told",
             Info(Image("ram://36028797018963968", Entity("/dev/disk4")) +
                  Image("ram://", Entity("/dev/disk5")) + Image("ram://+2", Entity("/dev/disk6")) +
-                 Image("ram://0", Entity("/dev/disk7"))),
-            "/dev/disk4\t-\t-\n/dev/disk5\t-\t-\n/dev/disk6\t-\t-\n/dev/disk7\t0\t-\n"},
+                 Image("ram://0", Entity("/dev/disk7")) +
+                 Image("ram://1:", Entity("/dev/disk8:") + Entity("/dev/disk8"))),
+            "/dev/disk4\t-\t-\n/dev/disk5\t-\t-\n/dev/disk6\t-\t-\n/dev/disk7\t0\t-\n"
+            "/dev/disk8\t-\t-\n"},
         ListCase{"no device", Info(Image("ram://8", Entity("", "/Volumes/x"))),
                  "-\t4K\t/Volumes/x\n"}));
 

@@ -31,9 +31,14 @@ inline constexpr std::size_t kMaxDeclarations = 32;
 // copied from.
 inline constexpr std::size_t kMaxTreeBytes = 30 * 1024 * 1024;
 
-// Whether `document`, read as UTF-8, stays within the bounds above and
+// Whether `document`, read as UTF-8, stays within the bounds above,
 // declares no parameter entity with a value of its own, whose text libxml2
-// would read as further declarations each time it is referred to. Takes
+// would read as further declarations each time it is referred to, and
+// refers to no general entity in an attribute value or in an ATTLIST's
+// default value, where libxml2 expands the reference in full to check it
+// (an entity whose value refers ten times to one that does the same, six
+// deep, is 150 MB); predefined entities and character references are
+// text. Takes
 // time in proportion to the document, and counts conservatively: whatever
 // libxml2 would take for a start tag, a comment or text is counted, also
 // where it lies inside a comment or a literal, or after a fault that

@@ -129,18 +129,6 @@ xmlNode* CopyContent(xmlDoc* document, xmlEntity* entity) {
   return copy;
 }
 
-// Inside an attribute value, white space that an entity's replacement text
-// holds is a space. Copies own their text, so it is changed in place.
-void SpaceOutWhiteSpace(xmlNode* first) {
-  for (xmlNode* node = first; node != nullptr; node = node->next) {
-    for (xmlChar* c = node->type == XML_TEXT_NODE ? node->content : nullptr;
-         c != nullptr && *c != '\0'; ++c) {
-      if (IsXmlSpace(*c))
-        *c = ' ';
-    }
-  }
-}
-
 // Puts the siblings from `first` (none when null) where `node` is, and
 // frees `node`. libxml2's own insertions join text by reallocating it for
 // every node, which many references would make quadratic.
@@ -206,27 +194,20 @@ bool SubstituteEntities(xmlDoc* document, std::size_t limit) {
     return true;
   // Copies are walked in turn, so references inside them are replaced too;
   // the cost check has ruled out loops.
-  // Each list with whether it is an attribute's value.
-  std::vector<std::pair<xmlNode*, bool>> lists{{document->children, false}};
+  std::vector<xmlNode*> lists{document->children};
   while (!lists.empty()) {
-    auto [node, in_attribute] = lists.back();
+    xmlNode* node = lists.back();
     lists.pop_back();
     while (node != nullptr) {
       if (node->type == XML_ENTITY_REF_NODE) {
         xmlNode* after = node->next;
         xmlNode* copy = CopyContent(document, EntityOf(node));
-        if (in_attribute)
-          SpaceOutWhiteSpace(copy);
         Replace(node, copy);
         node = copy != nullptr ? copy : after;
         continue;
       }
-      if (node->type == XML_ELEMENT_NODE) {
-        for (xmlAttr* attribute = node->properties; attribute != nullptr;
-             attribute = attribute->next)
-          lists.emplace_back(attribute->children, true);
-        lists.emplace_back(node->children, false);
-      }
+      if (node->type == XML_ELEMENT_NODE)
+        lists.push_back(node->children);
       node = node->next;
     }
   }

@@ -11,15 +11,12 @@ namespace ramdisk {
 // What SubstituteEntities counts for each node it makes, beside its text.
 constexpr std::size_t kNodeBytes = sizeof(xmlNode);
 
-// Replaces every entity reference in the elements and attribute values of
-// `document` by a copy of what the entity holds, its own references
-// replaced in turn, so that text and elements that come from an entity are
-// children of the element that refers to it, as XPath 1.0 sees the
-// document. Inside an attribute value, the tabs, carriage returns and line
-// feeds that the copied text holds become spaces, as XML 1.0 normalises
-// attribute values; the value's own characters stay as they are. A
-// reference to an entity that holds nothing, or to an external one (which
-// is never read), is removed. Returns false, leaving the tree untouched,
+// Replaces every entity reference in the elements of `document` by a copy
+// of what the entity holds, its own references replaced in turn, so that
+// text and elements that come from an entity are children of the element
+// that refers to it, as XPath 1.0 sees the document. Attribute values hold
+// no references: WithinXmlBounds refuses them. A reference to an entity that holds nothing, or to
+// an external one (which is never read), is removed. Returns false, leaving the tree untouched,
 // when the copies would take more than `limit` bytes: their text, and
 // kNodeBytes for each node they make, the references among them included,
 // although those are replaced in turn. That check costs time in proportion
