@@ -63,6 +63,20 @@ class CommandTest : public testing::ProcessTest {
   }
 };
 
+// The first `length` bytes of `text` in printable ASCII for a row's name,
+// every other byte as \xHH.
+std::string Printable(const std::string& text, std::size_t length) {
+  std::string shown;
+  for (unsigned char c : text.substr(0, length)) {
+    const char hex[] = "0123456789ABCDEF";
+    if (c >= 0x20 && c < 0x7F && c != '\\')
+      shown += static_cast<char>(c);
+    else
+      shown += {'\\', 'x', hex[c >> 4], hex[c & 15]};
+  }
+  return shown + (text.size() > length ? "..." : "");
+}
+
 // Arguments for the test child, the status Success sees, and the message of
 // the EProcess raised, or "accepted".
 struct Run {
@@ -73,7 +87,7 @@ struct Run {
 
 std::ostream& operator<<(std::ostream& os, const Run& c) {
   for (const std::string& arg : c.args)
-    os << " " << ::testing::PrintToString(arg.substr(0, 20)) << (arg.size() > 20 ? "..." : "");
+    os << " [" << Printable(arg, 20) << "]";
   return os;
 }
 
@@ -131,7 +145,7 @@ struct CaptureCase {
 };
 
 std::ostream& operator<<(std::ostream& os, const CaptureCase& c) {
-  return os << ::testing::PrintToString(c.pieces.front().substr(0, 30));
+  return os << Printable(c.pieces.front(), 30);
 }
 
 class CaptureTest : public ::testing::TestWithParam<CaptureCase> {};
@@ -525,7 +539,7 @@ struct ReadError {
 };
 
 std::ostream& operator<<(std::ostream& os, const ReadError& c) {
-  return os << ::testing::PrintToString(c.output.substr(0, 40));
+  return os << Printable(c.output, 40);
 }
 
 class ReadErrorTest : public CommandTest, public ::testing::WithParamInterface<ReadError> {};
