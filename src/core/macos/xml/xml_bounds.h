@@ -38,11 +38,10 @@ inline constexpr std::size_t kMaxTreeBytes = 30 * 1024 * 1024;
 // default value, where libxml2 expands the reference in full to check it
 // (an entity whose value refers ten times to one that does the same, six
 // deep, is 150 MB); predefined entities and character references are
-// text. Takes
-// time in proportion to the document, and counts conservatively: whatever
-// libxml2 would take for a start tag, a comment or text is counted, also
-// where it lies inside a comment or a literal, or after a fault that
-// libxml2 reports but reads on from.
+// text. Takes time in proportion to the document, and counts
+// conservatively: whatever libxml2 would take for a start tag, a comment or
+// text is counted, also where it lies inside a comment or a literal, or
+// after a fault that libxml2 reports but reads on from.
 bool WithinXmlBounds(std::string_view document);
 
 }  // namespace ramdisk
