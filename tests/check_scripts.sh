@@ -6,8 +6,9 @@
 # clang++ or without libFuzzer's runtime, scripts/check-macos without npm.
 # Each runs with a PATH that holds everything this machine's PATH does
 # except the tool it lacks. When npm fails, scripts/check-macos names a log
-# that is there. scripts/try, not run as root, gives the command to run it
-# with on a line of its own. Exits 77 (skipped) but on Linux, for which the
+# that is there. scripts/try and scripts/check-on-mac, not run as root, give
+# the command to run them with on a line of its own; scripts/check-on-mac
+# without a build says to build first. Exits 77 (skipped) but on Linux, for which the
 # scripts are made.
 set -u
 source=$1
@@ -103,5 +104,13 @@ chmod -R a+rX "$work/copy"
 as_user=
 [ "$(id -u)" -ne 0 ] || as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
 expect 1 "sudo $work/copy/scripts/try" $as_user "$work/copy/scripts/try"
+# scripts/check-on-mac without a build, and, not as root, with one.
+cp "$source/scripts/check-on-mac" "$work/copy/scripts/"
+mkdir -p "$work/copy/build/bin" "$work/copy/build/standin-bin"
+ln -s /bin/true "$work/copy/build/bin/ramdisk"
+chmod -R a+rX "$work/copy"
+expect 2 "is not there or not a program: build it first" "$work/copy/scripts/check-on-mac"
+expect 2 "sudo $work/copy/scripts/check-on-mac $work/copy/build/bin/ramdisk" $as_user \
+  "$work/copy/scripts/check-on-mac" "$work/copy/build/bin/ramdisk"
 
 [ "$failures" -eq 0 ]

@@ -2,16 +2,19 @@
 // "erasevolume" or "eraseDisk" and plays the mount by creating the volume's
 // folder; and the disk-image verbs that take the place of "hdiutil" from
 // macOS 27 on: "image attach", "eject" and "unmountDisk force", on the
-// devices that the stand-in "hdiutil" keeps.
+// devices that the stand-in "hdiutil" keeps; and "info -plist", the
+// system's own view of a device or volume.
 
 #include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "standin/tools/attach_plist.h"
 #include "standin/tools/standin.h"
 
 namespace {
@@ -54,6 +57,7 @@ int ApfsCreate(const std::vector<std::string>& args) {
   standin::Device device = FindDevice(args[0]);
   if (device.container == 0)
     standin::AddContainer(device);
+  device.personality = "APFS";
   Mount(device, args[1]);
   return 0;
 }
@@ -61,14 +65,18 @@ int ApfsCreate(const std::vector<std::string>& args) {
 // "erasevolume" and "eraseDisk" take the same arguments. An APFS
 // personality ("APFS", "APFSX") puts a container on the device, as "apfs
 // create" does; the partition map that the real "eraseDisk" writes first
-// is left out.
+// is left out. The device keeps the personality, which "info" reports.
 int Erase(const std::string& verb, const std::vector<std::string>& args) {
   if (args.size() != 3)
     standin::Fail(1,
                   "Usage:  diskutil " + verb + " format name MountPoint|DiskIdentifier|DeviceNode");
+  std::optional<standin::FileSystemKind> kind = standin::FileSystemFor(args[0]);
+  if (!kind)
+    standin::Fail(1, args[0] + " does not appear to be a valid file system format");
   standin::Device device = FindDevice(args[2]);
-  if (args[0].rfind("APFS", 0) == 0)
+  if (kind->type == "apfs" && device.container == 0)
     standin::AddContainer(device);
+  device.personality = kind->personality;
   Mount(device, args[1]);
   return 0;
 }
@@ -119,6 +127,84 @@ int UnmountDiskForce(const std::vector<std::string>& args) {
   return 0;
 }
 
+std::string Key(const std::string& key, const std::string& value) {
+  return "\t<key>" + key + "</key>\n\t" + value + "\n";
+}
+
+std::string String(const std::string& text) {
+  return "<string>" + standin::XmlEscaped(text) + "</string>";
+}
+
+// "info -plist DEVICE|MOUNTPOINT": a RAM device, the APFS container on it
+// ("diskC") or that container's volume ("diskCs1"), or the volume mounted at
+// a path. A volume reports its file system, the size of its device and its
+// mount point; the whole device under an APFS volume is its physical store
+// and reports no file system.
+int Info(const std::vector<std::string>& args) {
+  if (args.size() != 2 || args[0] != "-plist")
+    standin::Fail(1,
+                  "Usage:  diskutil info -plist MountPoint|DiskIdentifier|DeviceNode\n"
+                  "the only form of info this stand-in prints");
+  const std::string& target = args[1];
+  std::string disk = target.rfind("/dev/", 0) == 0 ? target.substr(5) : target;
+  const bool apfs_volume = disk.size() > 2 && disk.compare(disk.size() - 2, 2, "s1") == 0;
+  std::optional<int> number =
+      standin::ParseDevice(apfs_volume ? disk.substr(0, disk.size() - 2) : disk);
+  std::string identifier;
+  const standin::Device* found = nullptr;
+  bool volume = false;
+  const std::vector<standin::Device> devices = standin::AllDevices();
+  for (const standin::Device& device : devices) {
+    const std::string whole = standin::DeviceName(device.number);
+    const std::string container = standin::DeviceName(device.container);
+    if (!device.mount_point.empty() && device.mount_point == target) {
+      identifier = device.container != 0 ? container + "s1" : whole;
+      volume = true;
+    } else if (number && *number == device.number && !apfs_volume) {
+      identifier = whole;
+      volume = device.container == 0;
+    } else if (number && device.container != 0 && *number == device.container) {
+      identifier = apfs_volume ? container + "s1" : container;
+      volume = apfs_volume;
+    } else {
+      continue;
+    }
+    found = &device;
+    break;
+  }
+  if (found == nullptr)
+    standin::Fail(1, "Could not find disk: " + target);
+
+  const std::string size = "<integer>" + std::to_string(found->sectors * 512) + "</integer>";
+  const std::string parent = standin::DeviceName(
+      identifier == standin::DeviceName(found->number) ? found->number : found->container);
+  std::optional<standin::FileSystemKind> kind;
+  if (volume)
+    kind = standin::FileSystemFor(found->personality);
+  std::string plist = STANDIN_PLIST_PROLOG;
+  if (volume && found->container != 0)
+    plist +=
+        "\t<key>APFSPhysicalStores</key>\n\t<array>\n\t\t<dict>\n"
+        "\t\t\t<key>APFSPhysicalStore</key>\n\t\t\t" +
+        String(standin::DeviceName(found->number)) + "\n\t\t</dict>\n\t</array>\n";
+  plist +=
+      Key("DeviceIdentifier", String(identifier)) + Key("DeviceNode", String("/dev/" + identifier));
+  if (kind)
+    plist += Key("FilesystemName", String(kind->personality)) +
+             Key("FilesystemType", String(kind->type)) +
+             Key("FilesystemUserVisibleName", String(kind->user_visible));
+  plist += Key("MountPoint", String(volume ? found->mount_point : "")) +
+           Key("ParentWholeDisk", String(parent)) + Key("Size", size);
+  // Not a key of the real tool: what a Mac's mount table tells by the
+  // option "nobrowse". Every volume that the stand-ins mount is browsable.
+  if (volume && !found->mount_point.empty())
+    plist += Key("StandInBrowse", "<true/>");
+  plist += Key("TotalSize", size) +
+           Key("WholeDisk", identifier == parent ? "<true/>" : "<false/>") + "</dict>\n</plist>\n";
+  std::cout << plist;
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,8 +227,10 @@ int main(int argc, char** argv) {
     return Eject(args);
   if (verb == "unmountDisk")
     return UnmountDiskForce(args);
+  if (verb == "info")
+    return Info(args);
   standin::Fail(1,
                 "Usage:  diskutil [quiet] <verb> <options>\n"
                 "verbs handled by this stand-in: apfs create, erasevolume, eraseDisk, image "
-                "attach, eject, unmountDisk force");
+                "attach, eject, unmountDisk force, info -plist");
 }

@@ -160,6 +160,29 @@ std::string XmlEscaped(const std::string& text) {
   return out;
 }
 
+std::optional<FileSystemKind> FileSystemFor(const std::string& format) {
+  struct Known {
+    const char* short_form;
+    FileSystemKind kind;
+  };
+  static const Known kKnown[] = {
+      {"APFS", {"APFS", "apfs", "APFS"}},
+      {"APFSX", {"Case-sensitive APFS", "apfs", "APFS (Case-sensitive)"}},
+      {"HFS+", {"HFS+", "hfs", "Mac OS Extended"}},
+      {"HFSX", {"Case-sensitive HFS+", "hfs", "Mac OS Extended (Case-sensitive)"}},
+      {"JHFS+", {"Journaled HFS+", "hfs", "Mac OS Extended (Journaled)"}},
+      {"JHFSX",
+       {"Case-sensitive Journaled HFS+", "hfs", "Mac OS Extended (Case-sensitive, Journaled)"}},
+      {"FAT32", {"MS-DOS FAT32", "msdos", "MS-DOS (FAT32)"}},
+      {"ExFAT", {"ExFAT", "exfat", "ExFAT"}}};
+  const std::string wanted = Upper(format);
+  for (const Known& known : kKnown) {
+    if (wanted == Upper(known.short_form) || wanted == Upper(known.kind.personality))
+      return known.kind;
+  }
+  return std::nullopt;
+}
+
 void Fail(int status, const std::string& text) {
   if (!text.empty())
     WriteAll(2, text.back() == '\n' ? text : text + "\n");
@@ -229,6 +252,8 @@ std::optional<Device> LoadDevice(int number) {
     return std::nullopt;
   in >> device.container;
   in.ignore(1);
+  std::getline(in, device.personality);
+  std::getline(in, device.image);
   // The mount point is the rest of the file: a volume name may hold line feeds.
   std::stringstream rest;
   rest << in.rdbuf();
@@ -259,7 +284,11 @@ std::vector<Device> AllDevices() {
 
 void SaveDevice(const Device& device) {
   std::ofstream out(DevicePath(device.number), std::ios::trunc);
-  out << device.sectors << '\n' << device.container << '\n' << device.mount_point << '\n';
+  out << device.sectors << '\n'
+      << device.container << '\n'
+      << device.personality << '\n'
+      << device.image << '\n'
+      << device.mount_point << '\n';
 }
 
 void RemoveDevice(const Device& device) {

@@ -29,8 +29,8 @@
 //                           replaced with: "malformed", "nodevice",
 //                           "emptydevice", "empty", or "file:PATH" for the
 //                           bytes of that file
-// VERB is ATTACH, DETACH or INFO of "hdiutil"; APFS, ERASEVOLUME, ERASEDISK,
-// IMAGE (image attach), EJECT or UNMOUNTDISK of "diskutil".
+// VERB is ATTACH, DETACH, INFO or CREATE of "hdiutil"; APFS, ERASEVOLUME,
+// ERASEDISK, IMAGE (image attach), EJECT, UNMOUNTDISK or INFO of "diskutil".
 
 #include <optional>
 #include <string>
@@ -42,6 +42,8 @@ struct Device {
   int number = 0;  // /dev/disk<number>
   unsigned long long sectors = 0;
   int container = 0;        // the APFS container disk on top of it; 0: none
+  std::string personality;  // its file system ("Case-sensitive APFS"); empty: none
+  std::string image;        // the image file behind it; empty: RAM ("ram://N")
   std::string mount_point;  // empty while not mounted
 };
 
@@ -62,6 +64,19 @@ std::optional<unsigned long long> RamSectors(const std::string& url);
 
 // `text` with "&", "<" and ">" escaped for a property list's string.
 std::string XmlEscaped(const std::string& text);
+
+// A file system as "diskutil info" names it: its personality ("Case-sensitive
+// APFS"), type ("apfs") and user-visible name ("APFS (Case-sensitive)").
+struct FileSystemKind {
+  std::string personality;
+  std::string type;
+  std::string user_visible;
+};
+
+// The kind that `format` names, as the disk tools take it: a personality or
+// its short form ("APFSX", "JHFS+", "FAT32"), in any case. None for a
+// format the system does not know.
+std::optional<FileSystemKind> FileSystemFor(const std::string& format);
 
 // Writes `text` to standard error and exits with `status`.
 [[noreturn]] void Fail(int status, const std::string& text);
