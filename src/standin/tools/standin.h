@@ -29,7 +29,7 @@
 //                           replaced with: "malformed", "nodevice",
 //                           "emptydevice", "empty", or "file:PATH" for the
 //                           bytes of that file
-// VERB is ATTACH, DETACH or INFO of "hdiutil"; APFS, ERASEVOLUME, ERASEDISK,
+// VERB is ATTACH, DETACH or INFO of "hdiutil"; APFS, ERASEVOLUME,
 // IMAGE (image attach), EJECT or UNMOUNTDISK of "diskutil".
 
 #include <optional>
