@@ -160,7 +160,7 @@ struct CaptureCase {
 };
 
 std::ostream& operator<<(std::ostream& os, const CaptureCase& c) {
-  return os << ::testing::PrintToString(c.pieces.front().substr(0, 30));
+  return os << "[" << testing::Printable(c.pieces.front().substr(0, 30)) << "]";
 }
 
 class CaptureTest : public ::testing::TestWithParam<CaptureCase> {};
@@ -639,11 +639,11 @@ TEST_F(CommandTest, ComparisonsTakeTimeLinearInTheText) {
   std::string bytes = "<!DOCTYPE r [<!ENTITY e '" + std::string(1000, 'x') + "'>]><r>xx";
   for (int i = 0; i < 10000; ++i)
     bytes += "&e;";
-  auto start = std::chrono::steady_clock::now();
+  const double start = testing::ProcessorSeconds();
   std::string value;
   XmlDocument(bytes + "</r>").Evaluate("/r = 'xx'", value);
   EXPECT_EQ(value, "false");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(testing::ProcessorSeconds() - start, 5);
 }
 
 // The loaded libxml2 decides, whatever the headers said: 2.9.4 (on the

@@ -19,7 +19,8 @@ struct SizeCase {
 };
 
 std::ostream& operator<<(std::ostream& os, const SizeCase& c) {
-  return os << "[" << c.value << "] " << (c.memory ? std::to_string(*c.memory) : "-");
+  return os << "[" << testing::Printable(c.value) << "] "
+            << (c.memory ? std::to_string(*c.memory) : "-");
 }
 
 class GetSizeTest : public ::testing::TestWithParam<SizeCase> {};

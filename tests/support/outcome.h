@@ -2,6 +2,7 @@
 #define RAMDISK_TESTS_SUPPORT_OUTCOME_H_
 
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,11 @@ inline std::string Printable(std::string_view text) {
   }
   return shown;
 }
+
+// The processor time that this process has spent, in seconds. A bound on
+// work done in this process holds against it however busy other processes
+// keep the machine, where one on the time that passes would not.
+inline double ProcessorSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
 // An argument list as a test name shows it: " [a] [b c]".
 inline std::string Bracketed(const std::vector<std::string>& args) {
