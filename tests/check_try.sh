@@ -2,8 +2,9 @@
 # Usage: check_try.sh SCRIPT BUILD_DIR
 #
 # Runs the demo SCRIPT against BUILD_DIR and fails unless it exits 0 and
-# leaves nothing behind: /Volumes, its entries and its mounts as they were,
-# nothing in its temporary directory; also when its output pipe is closed.
+# leaves nothing behind: /Volumes (made once and left), its entries and its
+# mounts as they were, nothing in its temporary directory; also when its
+# output pipe is closed.
 # Then the same where "/" is not a mount point, as in a chroot (the root is
 # a directory of bind mounts, in a mount namespace of its own); there it
 # must also refuse, and keep, a /Volumes/scratch that is taken. Exits 77
@@ -70,6 +71,12 @@ if [ "${3:-}" = chroot ]; then
   for dir in /usr /etc /dev /proc "$source_dir" "$build" "$work/tmp"; do
     mkdir -p "$root$dir" && mount --bind "$dir" "$root$dir" || exit 1
   done
+  # Without a /Volumes, the demo makes one and leaves it there, empty.
+  chroot "$root" /bin/sh "$script" "$build" >"$work/out" 2>&1 || { cat "$work/out"; exit 1; }
+  if [ ! -d "$root/Volumes" ] || [ -n "$(ls -A "$root/Volumes")" ]; then
+    echo "the demo left no empty /Volumes behind"
+    exit 1
+  fi
   check 0 "$root/Volumes" chroot "$root" /bin/sh "$script" "$build"
   check 0 "$root/Volumes" chroot "$root" /bin/sh -c '"$0" "$1" | head -n 1' "$script" "$build"
   mkdir -p "$root/Volumes/scratch"
@@ -81,6 +88,7 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/ramdisk-try-test.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/tmp"
+mkdir -p /Volumes
 check 0 /Volumes /bin/sh "$script" "$build"
 check 0 /Volumes /bin/sh -c '"$0" "$1" | head -n 1' "$script" "$build"
 if ! why=$(unshare -m --propagation unchanged true 2>&1); then

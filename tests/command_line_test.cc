@@ -4,6 +4,8 @@
 
 #include <ostream>
 
+#include "support/outcome.h"
+
 namespace ramdisk {
 namespace {
 
@@ -17,7 +19,7 @@ struct ValueCase {
 std::ostream& operator<<(std::ostream& os, const ValueCase& c) {
   os << c.name << " in";
   for (const std::string& a : c.args)
-    os << " [" << a << "]";
+    os << " [" << testing::Printable(a) << "]";
   return os;
 }
 
@@ -54,7 +56,7 @@ struct FlagCase {
 
 std::ostream& operator<<(std::ostream& os, const FlagCase& c) {
   for (const std::string& a : c.args)
-    os << " [" << a << "]";
+    os << " [" << testing::Printable(a) << "]";
   return os;
 }
 

@@ -6,8 +6,10 @@
 
 #include <cstdlib>
 #include <ostream>
+#include <tuple>
 
 #include "console/commands.h"
+#include "core/macos/disks/mount_point.h"
 #include "core/macos/runner/command.h"
 #include "support/child_process.h"
 #include "support/files.h"
@@ -47,8 +49,8 @@ struct DeleteCase {
 };
 
 std::ostream& operator<<(std::ostream& os, const DeleteCase& c) {
-  return os << "[" << c.target << "] " << c.version << "/" << c.darwin << testing::Bracketed(c.args)
-            << testing::Bracketed(c.environment);
+  return os << "[" << testing::Printable(c.target) << "] " << c.version << "/" << c.darwin
+            << testing::Bracketed(c.args) << testing::Bracketed(c.environment);
 }
 
 class DeleteTest : public testing::StandInTest, public ::testing::WithParamInterface<DeleteCase> {
@@ -57,14 +59,16 @@ class DeleteTest : public testing::StandInTest, public ::testing::WithParamInter
   // the container disk6 on it; disk7 is a RAM device without a volume. The
   // listing adds the image of a file mounted at "file", and RAM disks
   // mounted at "s 1", "Mixed" and a folder outside the folder of volumes,
-  // "elsewhere/e", beside directories "s", "mixed" and "e", and one that
-  // names no device at "nodev". "plain" is a plain directory, and "link" a
-  // link to another.
+  // "elsewhere/e", beside directories "s", "mixed" and "e", one that
+  // names no device at "nodev", and disk8, a RAM device of the stand-in,
+  // with two volumes, "a" and "b", listed before the stand-in's own entry.
+  // "plain" is a plain directory, and "link" a link to another.
   void MakeWorld() {
     testing::Reported({"-size:1m", "-fs:hfs+"}, [&] { AddDisk("x", volumes()); });
     testing::Reported({"-size:1m"}, [&] { AddDisk("ap", volumes()); });
     TCommand("hdiutil").Execute({"attach", "-plist", "-nomount", "ram://8"});
-    for (const char* name : {"plain", "file", "s", "mixed", "e", "nodev"})
+    TCommand("hdiutil").Execute({"attach", "-plist", "-nomount", "ram://8"});
+    for (const char* name : {"plain", "file", "s", "mixed", "e", "nodev", "a", "b"})
       testing::MakeDirs(volumes() + name);
     testing::MakeDirs(dir() + "/target");
     ASSERT_EQ(::symlink((dir() + "/target").c_str(), (volumes() + "link").c_str()), 0);
@@ -75,7 +79,8 @@ class DeleteTest : public testing::StandInTest, public ::testing::WithParamInter
                        Image("ram://8", "/dev/disk10", volumes() + "s 1") +
                        Image("ram://8", "/dev/disk11", volumes() + "Mixed") +
                        Image("ram://8", "/dev/disk12", dir() + "/elsewhere/e") +
-                       Image("ram://8", "", volumes() + "nodev"));
+                       Image("ram://8", "", volumes() + "nodev") +
+                       Image("ram://8", "/dev/disk8", volumes() + "a", volumes() + "b"));
     testing::WriteFile(dir() + "/listing", listing);
     // The stand-in runs for the log and its failures; the listing is ours.
     testing::WriteFile(dir() + "/bin/hdiutil",
@@ -87,12 +92,19 @@ class DeleteTest : public testing::StandInTest, public ::testing::WithParamInter
     SetEnv("PATH", dir() + "/bin:" + std::getenv("PATH"));
   }
 
+  // An image with a volume at `mount_point`, and one at `second` on its
+  // second slice when given.
   static std::string Image(const std::string& path, const std::string& device,
-                           const std::string& mount_point) {
+                           const std::string& mount_point, const std::string& second = "") {
     return "<dict><key>image-path</key><string>" + path +
            "</string><key>system-entities</key><array><dict>" +
            (device.empty() ? "" : "<key>dev-entry</key><string>" + device + "</string>") +
-           "<key>mount-point</key><string>" + mount_point + "</string></dict></array></dict>";
+           "<key>mount-point</key><string>" + mount_point + "</string></dict>" +
+           (second.empty()
+                ? ""
+                : "<dict><key>dev-entry</key><string>" + device +
+                      "s2</string><key>mount-point</key><string>" + second + "</string></dict>") +
+           "</array></dict>";
   }
 };
 
@@ -126,6 +138,8 @@ TEST_P(DeleteTest, DetachesTheWholeDiskOfARamDiskAndNothingElse) {
 
 const std::string kRemovedX = "Removing memory volume...\nRemoved memory volume $Vx\n";
 const std::string kRemovedAp = "Removing memory volume...\nRemoved memory volume $Vap\n";
+const std::string kRemovedA = "Removing memory volume...\nRemoved memory volume $Va\n";
+const std::string kRemovedB = "Removing memory volume...\nRemoved memory volume $Vb\n";
 const std::string kRemoved7 = "Removing memory volume...\nRemoved memory volume /dev/disk7\n";
 const std::string kBusy = "hdiutil: couldn't unmount \"disk4\" - Resource busy";
 const Lines kForce = {"-force"};
@@ -154,6 +168,9 @@ INSTANTIATE_TEST_SUITE_P(
          {},
          kRemoved7,
          {"diskutil\tunmountDisk\tforce\t/dev/disk7", "diskutil\teject\t/dev/disk7"}},
+        // Any of a RAM disk's volumes names it.
+        {"a", "", "", {}, {}, kRemovedA, {"hdiutil\tdetach\t/dev/disk8"}},
+        {"b", "", "", {}, {}, kRemovedB, {"hdiutil\tdetach\t/dev/disk8"}},
         // Whatever is no RAM disk of that mount point or device.
         {"plain", "", "", kForce, {}, NotRamDisk("plain"), {}},
         {"link", "", "", kForce, {}, NotRamDisk("link"), {}},
@@ -180,6 +197,21 @@ INSTANTIATE_TEST_SUITE_P(
           kBusy},
          "Removing memory volume...\nGeneral error: " + kBusy + "\n",
          {"hdiutil\tdetach\t/dev/disk4"}}}));
+
+// On macOS the delete compares the listing with the mount point that
+// statfs() names: the path itself when the call fails, else f_mntonname up
+// to its first zero byte, all of it when it holds none.
+TEST(MountPointTest, NamesWhatStatfsAnswers) {
+  const std::tuple<int, std::string, std::string> rows[] = {
+      {0, std::string("/Volumes/b\0/Volumes/a", 21), "/Volumes/b"},
+      {0, std::string("/\0\0\0", 4), "/"},
+      {0, "/Volumes/full", "/Volumes/full"},
+      {-1, std::string("/\0", 2), "/Volumes/b/c"}};
+  for (const auto& [status, buffer, answer] : rows) {
+    EXPECT_EQ(MountPointFromStatfs("/Volumes/b/c", status, buffer.data(), buffer.size()), answer)
+        << testing::Printable(buffer);
+  }
+}
 
 }  // namespace
 }  // namespace ramdisk

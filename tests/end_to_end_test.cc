@@ -137,7 +137,7 @@ const char kInfo[] = "hdiutil\tinfo\t-plist";
 const std::string kBusy = "hdiutil: couldn't unmount \"disk4\" - Resource busy";
 const char k8G[] = "RAMDISK_STANDIN_MEMSIZE=8589934592";
 const std::vector<std::string> kHalfOf8G = {"hdiutil\tattach\t-plist\t-nomount\tram://8388608",
-                                            "diskutil\tquiet\teraseDisk\tAPFSX\tx\t/dev/disk4"};
+                                            "diskutil\tquiet\terasevolume\tAPFSX\tx\t/dev/disk4"};
 const char kTooLarge[] = "General error: Size exceeds physical memory of 8G\nexit 2";
 const char kNoMemory[] = "General error: Cannot read the physical memory size\nexit 2";
 
@@ -161,6 +161,14 @@ INSTANTIATE_TEST_SUITE_P(
          {"RAMDISK_STANDIN_FAIL_ERASEVOLUME=1:Error: -69888: Couldn't unmount disk"},
          "Creating memory volume...\nGeneral error: Error: -69888: Couldn't unmount disk\nexit 2",
          {kImageAttach, kErase, "diskutil\teject\t/dev/disk4"},
+         0},
+        {"27.0",
+         {},
+         {"-add:x", "-size:1m", "-fs:apfsx"},
+         {"RAMDISK_STANDIN_FAIL_ERASEVOLUME=1:e"},
+         "Creating memory volume...\nGeneral error: e\nexit 2",
+         {kImageAttach, "diskutil\tquiet\terasevolume\tAPFSX\tx\t/dev/disk4",
+          "diskutil\teject\t/dev/disk4"},
          0},
         // The kernel's release decides, whatever the product version says.
         {"17.0",

@@ -25,7 +25,7 @@ struct NameCase {
 };
 
 std::ostream& operator<<(std::ostream& os, const NameCase& c) {
-  return os << "[" << c.value << "]";
+  return os << "[" << testing::Printable(c.value) << "]";
 }
 
 class GetMountPointTest : public ::testing::TestWithParam<NameCase> {};
@@ -44,7 +44,13 @@ INSTANTIATE_TEST_SUITE_P(Table, GetMountPointTest,
                                            NameCase{"", "No mount point given"},
                                            NameCase{"x:y", "Invalid mount point string: x:y"},
                                            NameCase{"/", "Invalid mount point string: /"},
-                                           NameCase{".", "Invalid mount point string: ."}));
+                                           NameCase{".", "Invalid mount point string: ."},
+                                           // No control character: below 0x20, or 0x7F.
+                                           NameCase{"~", "accepted"},
+                                           NameCase{"a\x01", "Invalid mount point string: a\x01"},
+                                           NameCase{"\x1F", "Invalid mount point string: \x1F"},
+                                           NameCase{"a\tb", "Invalid mount point string: a\tb"},
+                                           NameCase{"\x7F", "Invalid mount point string: \x7F"}));
 
 struct RunCase {
   std::vector<std::string> args;
@@ -78,6 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{{"-add:a/b"}, "General error: Invalid mount point string: a/b\n"},
         RunCase{{"-delete:disk1"}, "General error: Invalid mount point string: ete:disk1\n"},
         RunCase{{"-add:.."}, "General error: Invalid mount point string: ..\n"},
+        RunCase{{"-add:a\rb", "-size:1m"}, "General error: Invalid mount point string: a\rb\n"},
+        RunCase{{"-del:x\n"}, "General error: Invalid mount point string: x\n\n"},
         RunCase{{"-List", "-list:x", "-lists", "--list"},
                 "General error: No valid command given\n"},
         // Help is asked for by one of three exact spellings, and only when

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <ostream>
 
 #include "console/commands.h"
 #include "core/macos/xml/libxml_version.h"
+#include "support/outcome.h"
 
 namespace ramdisk {
 namespace {
@@ -126,9 +126,9 @@ TEST(ListingLimitTest, ReadingStepsAreBoundedInAll) {
   std::string images;
   for (int i = 0; i < 100; ++i)
     images += "<dict><key>image-path</key>" + keyless + "</dict>";
-  auto start = std::chrono::steady_clock::now();
+  const double start = testing::ProcessorSeconds();
   EXPECT_EQ(Listing(Info(images)), "General error: Operation limit exceeded\n");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(testing::ProcessorSeconds() - start, 5);
 }
 
 // The listing of a thousand APFS RAM disks, with a dozen keys more for each

@@ -19,7 +19,8 @@ struct SizeCase {
 };
 
 std::ostream& operator<<(std::ostream& os, const SizeCase& c) {
-  return os << "[" << c.value << "] " << (c.memory ? std::to_string(*c.memory) : "-");
+  return os << "[" << testing::Printable(c.value) << "] "
+            << (c.memory ? std::to_string(*c.memory) : "-");
 }
 
 class GetSizeTest : public ::testing::TestWithParam<SizeCase> {};
@@ -48,6 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"%101k", 5120, nullptr}, SizeCase{"\t 5M", 5242880, nullptr},
                       SizeCase{"+$aM", 10485760, nullptr}, SizeCase{"0010", 10, nullptr},
                       SizeCase{"0x1B", 27, nullptr}, SizeCase{"0XfF", 255, nullptr},
+                      SizeCase{"4294967297", 4294967297, nullptr},
                       SizeCase{"18446744073709551615", 18446744073709551615u, nullptr},
                       SizeCase{"17179869183G", 18446744072635809792u, nullptr},
                       SizeCase{"18014398509481983K", 18446744073709550592u, nullptr},
@@ -78,7 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{"25 %", 0, kIncorrect, k16G}, SizeCase{"025%", 0, kIncorrect, k16G},
         SizeCase{"1000%", 0, kIncorrect, k16G}, SizeCase{"1%%", 0, kIncorrect, k16G},
         SizeCase{"1G%", 0, kIncorrect, k16G}, SizeCase{"1%", 0, kIncorrect, 99},
-        SizeCase{"101%", 0, kIncorrect}, SizeCase{"50%", 0, "Cannot read the physical memory size"},
+        // Nor a number that an unsigned type would wrap to one of those.
+        SizeCase{"4294967396%", 0, kIncorrect, k16G},
+        SizeCase{"18446744073709551617%", 0, kIncorrect, k16G}, SizeCase{"101%", 0, kIncorrect},
+        SizeCase{"50%", 0, "Cannot read the physical memory size"},
         SizeCase{"17179869185", 0, "Size exceeds physical memory of 16G", k16G}));
 
 TEST(GetSizeLimits, NumberTextOf256CharactersIsRefused) {

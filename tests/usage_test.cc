@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/outcome.h"
 
 namespace ramdisk {
 namespace {
@@ -17,7 +18,8 @@ struct NameCase {
 };
 
 std::ostream& operator<<(std::ostream& os, const NameCase& c) {
-  return os << "[" << c.argv0.substr(0, 40) << "] -> [" << c.name << "]";
+  return os << "[" << testing::Printable(c.argv0.substr(0, 40)) << "] -> ["
+            << testing::Printable(c.name) << "]";
 }
 
 class InvocationNameTest : public ::testing::TestWithParam<NameCase> {};

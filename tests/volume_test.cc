@@ -23,7 +23,7 @@ const char kOk[] = "accepted";
 const std::string k1G = AttachRun("2097152");
 const std::string kApfs = ApfsRun("a b");
 const std::string kUndo = "hdiutil\tdetach\t/dev/disk4";
-const std::string kEraseDisk = EraseRun("APFSX", "a b", "eraseDisk");
+const std::string kEraseApfsx = EraseRun("APFSX", "a b");
 
 struct CreateCase {
   std::uint64_t size;
@@ -73,14 +73,14 @@ INSTANTIATE_TEST_SUITE_P(
         // hdiutil as on macOS 27, warning first: the exit status decides.
         {kGiB, fsFAT32, {"MACOS_VERSION=27.0"}, kOk, {k1G, EraseRun("FAT32", "a b")}, 1},
         {kGiB, fsHFSX, {}, kOk, {k1G, EraseRun("HFSX", "a b")}, 1},
-        {kGiB, fsAPFSX, {}, kOk, {k1G, kEraseDisk}, 2},
+        {kGiB, fsAPFSX, {}, kOk, {k1G, kEraseApfsx}, 2},
         {511, fsAPFS, {}, "hdiutil: attach failed - Invalid argument", {AttachRun("0")}, 0},
         {kGiB, fsAPFS, {"FAIL_ATTACH=1:busy"}, "busy", {k1G}, 0},
         {kGiB, fsAPFS, {"ATTACH_OUTPUT=nodevice"}, "Unexpected XML output", {k1G}, 1},
         {kGiB, fsAPFS, {"ATTACH_OUTPUT=emptydevice"}, "Unexpected XML output", {k1G}, 1},
         {kGiB, fsHFS, {"FAIL_ERASEVOLUME=1:e\nf"}, "e", {k1G, EraseRun("HFS+", "a b"), kUndo}, 0},
         {kGiB, fsAPFS, {"FAIL_APFS=1:e", "FAIL_DETACH=16:d"}, "d", {k1G, kApfs, kUndo}, 1},
-        {kGiB, fsAPFSX, {"FAIL_ERASEDISK=1:e"}, "e", {k1G, kEraseDisk, kUndo}, 0}}));
+        {kGiB, fsAPFSX, {"FAIL_ERASEVOLUME=1:e"}, "e", {k1G, kEraseApfsx, kUndo}, 0}}));
 
 // From macOS 27 on diskutil does the image work. The Darwin release decides
 // when it is a plain dotted number, whatever product version macOS tells

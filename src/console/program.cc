@@ -11,6 +11,7 @@
 
 #include "console/commands.h"
 #include "console/input_error.h"
+#include "core/common/ascii.h"
 #include "core/common/command_line.h"
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
@@ -101,7 +102,7 @@ std::string GetMountPoint(const std::string& command_value) {
     throw EInputError(messages::kNoMountPoint);
   // "." and ".." would put the mount point at /Volumes itself or at "/".
   if (command_value.find_first_of("/:") != std::string::npos || command_value == "." ||
-      command_value == "..")
+      command_value == ".." || HoldsControlCharacter(command_value))
     throw EInputError(FormatMessage(messages::kInvalidMountPoint, command_value));
   return command_value;
 }

@@ -8,12 +8,15 @@
 //   sigchld         write to standard error "SIGCHLD ignored" or "SIGCHLD
 //                   default" and a line feed, as this process found it
 //   1:TEXT  2:TEXT  leave behind a process that holds standard output /
-//                   standard error alone and writes TEXT there 3 s later
+//                   standard error and writes TEXT there once the gate
+//                   opens: once the descriptor that RAMDISK_TEST_CHILD_GATE
+//                   names reads its end, or after 60 s without one
 //   x:N  k:N        exit with code N / raise signal N
 // Other arguments are ignored; after the last step the child exits 0. When
 // the environment variable RAMDISK_TEST_CHILD_STEPS is set, its words are
 // the steps instead, whatever the arguments: for a child run as a disk tool.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -58,11 +61,13 @@ int main(int argc, char** argv) {
       }
     } else if ((step == "1:" || step == "2:") && ::fork() == 0) {
       const int kept = step == "1:" ? STDOUT_FILENO : STDERR_FILENO;
+      const char* gate_name = std::getenv("RAMDISK_TEST_CHILD_GATE");
+      pollfd gate = {gate_name ? std::atoi(gate_name) : -1, POLLIN, 0};
       for (int fd = 0; fd < 4096; ++fd) {
-        if (fd != kept)
+        if (fd != kept && fd != gate.fd)
           ::close(fd);
       }
-      ::sleep(3);
+      ::poll(&gate, 1, 60 * 1000);
       Put(kept, rest);
       return 0;
     } else if (arg == "in") {

@@ -17,9 +17,7 @@
 #include "support/files.h"
 
 #if defined(__linux__)
-#include <fcntl.h>
 #include <sched.h>
-#include <sys/file.h>
 #include <sys/mount.h>
 #endif
 
@@ -156,21 +154,6 @@ class Watcher {
   pid_t pid_ = -1;
 };
 
-// Every test process that runs end to end mounts a tmpfs of its own on the
-// one directory /Volumes, and holds a shared lock on "/" from before it
-// looks for /Volumes until it ends. The one that made /Volumes removes it as
-// it ends, once it holds the lock alone, and only if it is empty: while
-// another mount namespace has a tmpfs on it, removing it would take that
-// tmpfs away. Opened before any test counts its descriptors.
-const UniqueFd root_lock(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-
-void RemoveVolumes() {
-  if (::flock(root_lock.get(), LOCK_EX) != 0)
-    return;
-  ::umount2("/Volumes", MNT_DETACH);
-  ::rmdir("/Volumes");
-}
-
 // A tmpfs on /Volumes that no process outside this one sees; empty when it
 // is there, else why not and what to do.
 std::string PrivateVolumes() {
@@ -183,8 +166,12 @@ std::string PrivateVolumes() {
   const bool root_private = ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
   if (!root_private && errno != EINVAL)
     return Failed("mount --make-rprivate /");
-  if (::flock(root_lock.get(), LOCK_SH) == 0 && ::mkdir("/Volumes", 0755) == 0)
-    std::atexit(RemoveVolumes);
+  // Every test process that runs end to end mounts a tmpfs of its own on
+  // the one directory /Volumes, made once and left there, as macOS always
+  // has it: removing it while another process has a tmpfs on it would take
+  // that tmpfs away.
+  if (::mkdir("/Volumes", 0755) != 0 && errno != EEXIST)
+    return Failed("mkdir /Volumes");
   if (::mount("tmpfs", "/Volumes", "tmpfs", 0, "size=16m") != 0)
     return Failed("mount tmpfs on /Volumes");
   if (root_private)

@@ -78,9 +78,8 @@ inline std::string AttachRun(const std::string& sectors) {
 inline std::string ApfsRun(const std::string& name) {
   return "diskutil\tapfs\tcreate\t/dev/disk4\t" + name;
 }
-inline std::string EraseRun(const std::string& file_system, const std::string& name,
-                            const std::string& verb = "erasevolume") {
-  return "diskutil\tquiet\t" + verb + "\t" + file_system + "\t" + name + "\t/dev/disk4";
+inline std::string EraseRun(const std::string& file_system, const std::string& name) {
+  return "diskutil\tquiet\terasevolume\t" + file_system + "\t" + name + "\t/dev/disk4";
 }
 
 // What `run` writes through StdOut(), with `args` as the command line; when

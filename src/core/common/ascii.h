@@ -36,6 +36,18 @@ constexpr std::optional<std::uint64_t> DecimalNumber(std::string_view text) {
   return number;
 }
 
+// Whether `text` holds a control character: a byte below 0x20 or 0x7F.
+// No path that the tool takes from its command line may hold one: the
+// system's listings write it as it is, and their readers refuse it (or turn
+// a carriage return into a line feed).
+constexpr bool HoldsControlCharacter(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F')
+      return true;
+  }
+  return false;
+}
+
 // Whether `text` begins with `prefix`, byte for byte.
 constexpr bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;

@@ -1,5 +1,5 @@
-// Stand-in for macOS "diskutil": formats a stand-in device with "apfs create",
-// "erasevolume" or "eraseDisk" and plays the mount by creating the volume's
+// Stand-in for macOS "diskutil": formats a stand-in device with "apfs create"
+// or "erasevolume" and plays the mount by creating the volume's
 // folder; and the disk-image verbs that take the place of "hdiutil" from
 // macOS 27 on: "image attach", "eject" and "unmountDisk force", on the
 // devices that the stand-in "hdiutil" keeps; and "info -plist", the
@@ -62,14 +62,12 @@ int ApfsCreate(const std::vector<std::string>& args) {
   return 0;
 }
 
-// "erasevolume" and "eraseDisk" take the same arguments. An APFS
-// personality ("APFS", "APFSX") puts a container on the device, as "apfs
-// create" does; the partition map that the real "eraseDisk" writes first
-// is left out. The device keeps the personality, which "info" reports.
-int Erase(const std::string& verb, const std::vector<std::string>& args) {
+// An APFS personality ("APFS", "APFSX") puts a container on the device, as
+// "apfs create" does. The device keeps the personality, which "info" reports.
+int EraseVolume(const std::vector<std::string>& args) {
   if (args.size() != 3)
     standin::Fail(1,
-                  "Usage:  diskutil " + verb + " format name MountPoint|DiskIdentifier|DeviceNode");
+                  "Usage:  diskutil eraseVolume format name MountPoint|DiskIdentifier|DeviceNode");
   std::optional<standin::FileSystemKind> kind = standin::FileSystemFor(args[0]);
   if (!kind)
     standin::Fail(1, args[0] + " does not appear to be a valid file system format");
@@ -221,8 +219,8 @@ int main(int argc, char** argv) {
     return verb == "apfs" ? ApfsCreate(args) : ImageAttach(args);
   }
   standin::Begin(argc, argv, verb);
-  if (verb == "erasevolume" || verb == "eraseDisk")
-    return Erase(verb, args);
+  if (verb == "erasevolume")
+    return EraseVolume(args);
   if (verb == "eject")
     return Eject(args);
   if (verb == "unmountDisk")
@@ -231,6 +229,6 @@ int main(int argc, char** argv) {
     return Info(args);
   standin::Fail(1,
                 "Usage:  diskutil [quiet] <verb> <options>\n"
-                "verbs handled by this stand-in: apfs create, erasevolume, eraseDisk, image "
-                "attach, eject, unmountDisk force, info -plist");
+                "verbs handled by this stand-in: apfs create, erasevolume, image attach, eject, "
+                "unmountDisk force, info -plist");
 }

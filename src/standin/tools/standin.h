@@ -30,7 +30,7 @@
 //                           "emptydevice", "empty", or "file:PATH" for the
 //                           bytes of that file
 // VERB is ATTACH, DETACH, INFO or CREATE of "hdiutil"; APFS, ERASEVOLUME,
-// ERASEDISK, IMAGE (image attach), EJECT, UNMOUNTDISK or INFO of "diskutil".
+// IMAGE (image attach), EJECT, UNMOUNTDISK or INFO of "diskutil".
 
 #include <optional>
 #include <string>

@@ -17,9 +17,11 @@ namespace {
 TStringArray FormatArguments(const TMemoryVolume& volume) {
   if (volume.FileSystem == fsAPFS)
     return {"apfs", "create", volume.Device, volume.Name};
-  // "apfs create" makes no case-sensitive volume; "eraseDisk" does.
-  return {"quiet", volume.FileSystem == fsAPFSX ? "eraseDisk" : "erasevolume",
-          std::string(FileSystemName[volume.FileSystem]), volume.Name, volume.Device};
+  // "apfs create" makes no case-sensitive volume. "erasevolume" puts every
+  // kind on the bare device, with no partition map (whose EFI partition
+  // "eraseDisk" would take out of the RAM disk).
+  return {"quiet", "erasevolume", std::string(FileSystemName[volume.FileSystem]), volume.Name,
+          volume.Device};
 }
 
 }  // namespace

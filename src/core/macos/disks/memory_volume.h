@@ -42,9 +42,9 @@ class TMemoryVolume : public TBasicVolume {
   // fails too, its error is raised instead. Nothing is undone when the
   // attach or the device lookup fails.
   //
-  // The format runs "apfs" "create" Device Name for fsAPFS, "quiet"
-  // "eraseDisk" "APFSX" Name Device for fsAPFSX, and "quiet" "erasevolume"
-  // FileSystemName[FileSystem] Name Device for every other kind.
+  // The format runs "apfs" "create" Device Name for fsAPFS, and "quiet"
+  // "erasevolume" FileSystemName[FileSystem] Name Device for every other
+  // kind.
   //
   // "hdiutil" runs "attach" "-plist" "-nomount" "ram://N", undone by
   // "detach" Device. "diskutil" runs "image" "attach" "--plist" "--noMount"

@@ -18,8 +18,8 @@ struct ChildOutcome {
   // waiting for it failed.
   int exit_status = -1;
   // The first line of standard error that is neither one of the tool's own
-  // warnings nor blank, or its first line when no line is such a line (see
-  // FirstLineCapture).
+  // warnings nor blank, or its first line that is not blank when no line is
+  // such a line (see FirstLineCapture).
   std::string error_line;
   // Standard output, when asked for, cut at kMaxToolOutputBytes;
   // `output_overflowed` tells whether there was more.

@@ -40,8 +40,8 @@ class TCommand {
   // Raises EProcess when the tool cannot be started (see RunChildProcess)
   // and when Success rejects its exit status: the message is then the
   // first line of the tool's standard error that is neither one of its own
-  // warnings (IsToolWarning) nor blank (the first line when no line is
-  // such a line), empty when it wrote none.
+  // warnings (IsToolWarning) nor blank (the first line that is not blank
+  // when no line is such a line), empty when it wrote none but blank lines.
   // With the plist marker, a successful run's standard output replaces
   // Document; output that is not well-formed raises EXMLReadError, and
   // output beyond kMaxToolOutputBytes raises EProcess

@@ -38,10 +38,6 @@ FirstLineCapture::FirstLineCapture(std::string tool) : tool_(std::move(tool)) {}
 void FirstLineCapture::Append(const char* data, std::size_t size) {
   const char* end = data + size;
   while (data < end && !complete_) {
-    if (std::exchange(skip_line_feed_, false) && *data == '\n') {
-      ++data;
-      continue;
-    }
     const char* line_end = std::find_if(data, end, [](char c) { return c == '\n' || c == '\r'; });
     if (!skip_rest_) {
       std::size_t take =
@@ -56,7 +52,6 @@ void FirstLineCapture::Append(const char* data, std::size_t size) {
     }
     if (line_end == end)
       break;
-    skip_line_feed_ = *line_end == '\r';
     if (!std::exchange(skip_rest_, false))
       EndLine();
     data = line_end + 1;
@@ -67,13 +62,14 @@ void FirstLineCapture::EndLine() {
   if (!seen_first_ && StartsWith(line_, kByteOrderMark))
     line_.erase(0, kByteOrderMark.size());
   line_.resize(std::min(line_.size(), kMaxLineBytes));
-  if (!IsToolWarning(line_, tool_) && !IsBlankLine(line_)) {
+  seen_first_ = true;
+  const bool blank = IsBlankLine(line_);
+  if (!blank && !IsToolWarning(line_, tool_)) {
     // The line stays in line_ as the message.
     complete_ = true;
-    seen_first_ = true;
     return;
   }
-  if (!std::exchange(seen_first_, true))
+  if (!blank && first_.empty())
     first_ = std::move(line_);
   line_.clear();
 }
@@ -86,12 +82,14 @@ void FirstLineCapture::End() {
 std::string FirstLineCapture::Line() const {
   if (complete_)
     return line_;
-  if (seen_first_)
+  if (!first_.empty())
     return first_;
-  std::string_view first = line_;
-  if (StartsWith(first, kByteOrderMark))
-    first.remove_prefix(kByteOrderMark.size());
-  return std::string(first.substr(0, kMaxLineBytes));
+  // The line being read, while no line has qualified.
+  std::string_view line = line_;
+  if (!seen_first_ && StartsWith(line, kByteOrderMark))
+    line.remove_prefix(kByteOrderMark.size());
+  line = line.substr(0, kMaxLineBytes);
+  return IsBlankLine(line) ? std::string() : std::string(line);
 }
 
 void BoundedCapture::Append(const char* data, std::size_t size) {

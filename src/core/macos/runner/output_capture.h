@@ -19,12 +19,14 @@ bool IsBlankLine(std::string_view line);
 
 // Collects the message line of a tool's standard error, which arrives in
 // pieces of any size: the first line that is neither a warning of `tool`
-// (IsToolWarning) nor blank (IsBlankLine), or the first line when no line
-// is such a line. Lines end at a line feed, a carriage return, or both
-// together; a byte-order mark at the start of the stream is not part of the
-// first line. At most kMaxLineBytes of a line are kept and judged, and no
-// more than the first line and the one being read are held, however many
-// warnings the stream holds.
+// (IsToolWarning) nor blank (IsBlankLine), or, when no line is such a line,
+// the first that is not blank; empty when every line is blank. Lines end at
+// a line feed or a carriage return (a carriage return and line feed leave a
+// blank line between them, passed over like any other); a byte-order mark
+// at the start of the stream is not part of the first line. At most
+// kMaxLineBytes of a line are kept and judged, and no more than the first
+// warning and the line being read are held, however many warnings the
+// stream holds.
 class FirstLineCapture {
  public:
   static constexpr std::size_t kMaxLineBytes = 64 * 1024;
@@ -38,7 +40,7 @@ class FirstLineCapture {
   // The stream has ended, or holds nothing more for now and no more is to
   // be read: a last line without a line end counts as a line. A stream
   // whose reading stops otherwise may stop inside a line, which is then not
-  // judged, unless it is the first.
+  // judged, unless no line before it is anything but blank.
   void End();
 
   // The message line as the stream stands; empty for an empty stream.
@@ -54,10 +56,9 @@ class FirstLineCapture {
 
   std::string tool_;
   std::string line_;   // the line being read, up to its limit
-  std::string first_;  // the first line, once it has ended as a warning
+  std::string first_;  // the first warning, once it has ended; never blank
   bool seen_first_ = false;
-  bool skip_line_feed_ = false;  // a carriage return ended the last line
-  bool skip_rest_ = false;       // the line reached its limit as a warning
+  bool skip_rest_ = false;  // the line reached its limit as a warning
   bool complete_ = false;
 };
 
