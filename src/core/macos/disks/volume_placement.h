@@ -31,8 +31,7 @@ std::string VolumeNodeAt(const std::string& device, const std::string& mount_poi
 // `mount_point`, at most kMountChecks times with a Pause of
 // kMountCheckInterval between two reads. Raises "Volume was not mounted at
 // MOUNT_POINT" when it never does.
-void AwaitMount(const std::string& device, const std::string& node,
-                const std::string& mount_point);
+void AwaitMount(const std::string& device, const std::string& node, const std::string& mount_point);
 
 }  // namespace ramdisk
 
