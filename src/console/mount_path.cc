@@ -37,6 +37,9 @@ std::string AbsoluteMountPath(const std::string& given) {
   }
   if (!StartsWith(path, "/") || HoldsControlCharacter(path))
     throw EInputError(FormatMessage(messages::kNotAbsolutePath, given));
+  // As the listing names a mount point.
+  while (path.size() > 1 && path.back() == '/')
+    path.pop_back();
   return path;
 }
 

@@ -7,7 +7,7 @@ namespace ramdisk {
 
 // A folder given on the command line (-mount:PATH, -del:PATH) as an
 // absolute path: "~/" at its start becomes $HOME and "/", since no shell
-// expands "~" after a switch's colon. Raises EInputError "Invalid mount
+// expands "~" after a switch's colon; without trailing "/". Raises EInputError "Invalid mount
 // point string: PATH" for a control character (below U+0020, U+007F) and
 // "Mount point PATH is not an absolute path" for anything else that does
 // not then start with "/", PATH as given.
