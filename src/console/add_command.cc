@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "console/input_error.h"
+#include "console/mount_path.h"
 #include "console/program.h"
 #include "console/size_value.h"
 #include "core/common/ascii.h"
@@ -49,12 +50,18 @@ void AddDisk(const std::string& name, const std::string& volumes) {
   volume.Size = GetSize(value, PhysicalMemoryBytes());
   if (FindCmdLineSwitch("fs", value))
     volume.FileSystem = ParseFileSystem(value);
+  if (FindCmdLineSwitch("mount", value)) {
+    volume.MountPoint = AbsoluteMountPath(value);
+    CheckMountFolder(volume.MountPoint);
+  }
+  volume.Hidden = FindCmdLineSwitch("hidden");
 
   // All input is accepted from here on.
   StdOut().WriteLine("Creating memory volume...");
   volume.Name = name;
+  volume.SystemMountPoint = mount_point;
   volume.CreateVolume();
-  StdOut().WriteLine("Created memory volume " + mount_point);
+  StdOut().WriteLine("Created memory volume " + volume.MountedAt);
 }
 
 }  // namespace ramdisk

@@ -13,8 +13,9 @@ namespace ramdisk {
 // `volumes` is the folder below which the system mounts volumes, ending in
 // "/": kVolumes for the tool, a folder of their own for tests.
 
-// Creates a memory volume mounted at `volumes` + name, from the "size" and
-// "fs" switches.
+// Creates a memory volume from the "size", "fs", "hidden" and "mount"
+// switches, mounted at `volumes` + name or at the folder that "mount"
+// names. Every switch is checked before anything runs.
 void AddDisk(const std::string& name, const std::string& volumes);
 
 // The tool never detaches a disk that is not a RAM disk: both forms of
@@ -27,6 +28,10 @@ void AddDisk(const std::string& name, const std::string& volumes);
 // points include, byte for byte, the mount point of the file system that
 // holds that path (MountPointHolding).
 void DelDisk(const std::string& name, const std::string& volumes);
+
+// Detaches the RAM disk mounted at the absolute `path`, by the rule of
+// DelDisk; the messages name `path`.
+void DelPath(const std::string& path);
 
 // Detaches the RAM disk whose whole disk is `device` ("/dev/disk4").
 void DelDevice(const std::string& device);

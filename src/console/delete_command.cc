@@ -1,6 +1,7 @@
 #include "console/commands.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "console/input_error.h"
@@ -10,7 +11,6 @@
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
 #include "core/macos/disks/dismount_command.h"
-#include "core/macos/disks/mount_point.h"
 
 namespace ramdisk {
 
@@ -37,25 +37,24 @@ void FreeRamDisk(const TRamDisk& disk, const std::string& shown) {
   StdOut().WriteLine("Removed memory volume " + shown);
 }
 
+// Frees the RAM disk mounted at the directory `path`, named `shown` in
+// every message.
+void DelVolumeAt(const std::string& path, const std::string& shown) {
+  if (!DirectoryExists(path))
+    throw EInputError(FormatMessage(messages::kNoVolumesNamed, shown));
+  const std::optional<TRamDisk> disk = RamDiskMountedAt(path);
+  if (!disk)
+    throw EInputError(FormatMessage(messages::kNotRamDisk, shown));
+  FreeRamDisk(*disk, path);
+}
+
 }  // namespace
 
 void DelDisk(const std::string& name, const std::string& volumes) {
-  const std::string mount_point = MountPointPath(volumes, name);
-  if (!DirectoryExists(mount_point))
-    throw EInputError(FormatMessage(messages::kNoVolumesNamed, name));
-  // Compared as the system names the volume there: a plain directory, a
-  // link, or a name in another letter case or normalisation matches no
-  // mount point that the listing shows.
-  const std::string mounted_on = MountPointHolding(mount_point);
-  const std::vector<TRamDisk> disks = ListRamDisks();
-  const TRamDisk* disk = FindRamDisk(disks, [&](const TRamDisk& candidate) {
-    const TStringArray& points = candidate.MountPoints;
-    return std::find(points.begin(), points.end(), mounted_on) != points.end();
-  });
-  if (disk == nullptr)
-    throw EInputError(FormatMessage(messages::kNotRamDisk, name));
-  FreeRamDisk(*disk, mount_point);
+  DelVolumeAt(MountPointPath(volumes, name), name);
 }
+
+void DelPath(const std::string& path) { DelVolumeAt(path, path); }
 
 void DelDevice(const std::string& device) {
   const std::vector<TRamDisk> disks = ListRamDisks();

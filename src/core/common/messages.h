@@ -23,6 +23,14 @@ inline constexpr char kIncorrectSize[] = "Incorrect size specified";
 inline constexpr char kMemoryUnreadable[] = "Cannot read the physical memory size";
 inline constexpr char kSizeExceedsMemory[] = "Size exceeds physical memory of %s";
 inline constexpr char kInvalidFileSystem[] = "Invalid file system: %s";
+inline constexpr char kNotAbsolutePath[] = "Mount point %s is not an absolute path";
+inline constexpr char kMountPointMissing[] = "Mount point %s does not exist";
+inline constexpr char kMountPointNotEmpty[] = "Mount point %s is not an empty directory";
+
+// Placing a new volume (EVolumeError).
+inline constexpr char kMarkerNotWritten[] = "Cannot write %s: %s";
+inline constexpr char kNoDeviceMountedAt[] = "No device is mounted at %s";
+inline constexpr char kNotMountedAt[] = "Volume was not mounted at %s";
 
 // Running a tool (EProcess).
 inline constexpr char kExecutableNotFound[] = "Executable not found: \"%s\"";
@@ -56,6 +64,9 @@ inline constexpr const char* kAll[] = {kNoValidCommand,       kNoMountPoint,
                                        kNotRamDisk,           kSizeNotGiven,
                                        kIncorrectSize,        kMemoryUnreadable,
                                        kSizeExceedsMemory,    kInvalidFileSystem,
+                                       kNotAbsolutePath,      kMountPointMissing,
+                                       kMountPointNotEmpty,   kMarkerNotWritten,
+                                       kNoDeviceMountedAt,    kNotMountedAt,
                                        kExecutableNotFound,   kEmptyCommandLine,
                                        kCreatePipesFailed,    kForkFailed,
                                        kReadToolOutputFailed, kToolOutputTooLarge,

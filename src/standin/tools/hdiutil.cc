@@ -113,6 +113,7 @@ int AttachImage(const std::string& path, bool plist, bool mount) {
   device.image = absolute != nullptr ? absolute : path;
   std::free(absolute);
   device.personality = image->personality;
+  device.name = image->volume_name;
   const std::string mount_point = standin::VolumesRoot() + "/" + image->volume_name;
   if (mount && ::mkdir(mount_point.c_str(), 0755) == 0)
     device.mount_point = mount_point;
@@ -183,15 +184,14 @@ int Detach(const std::vector<std::string>& args) {
     standin::Fail(1, "hdiutil: detach failed - No such file or directory");
 
   std::string name = standin::DeviceName(device->number);
-  if (!device->mount_point.empty()) {
+  standin::Device released = *device;
+  if (!released.mount_point.empty()) {
     // A volume with files in it is busy unless the detach is forced.
-    if (force)
-      standin::RemoveTree(device->mount_point);
-    else if (::rmdir(device->mount_point.c_str()) != 0 && errno != ENOENT)
+    if (!standin::ReleaseVolume(released, force))
       standin::Fail(16, "hdiutil: couldn't unmount \"" + name + "\" - Resource busy");
     std::cout << "\"" << name << "\" unmounted.\n";
   }
-  standin::RemoveDevice(*device);
+  standin::RemoveDevice(released);
   std::cout << "\"" << name << "\" ejected.\n";
   return 0;
 }
@@ -249,8 +249,15 @@ int Info(const std::vector<std::string>& args) {
   std::cout << STANDIN_PLIST_PROLOG
       "\t<key>framework</key>\n\t<string>671.100.2</string>\n"
       "\t<key>images</key>\n\t<array>\n";
-  for (const standin::Device& device : standin::AllDevices())
+  for (standin::Device device : standin::AllDevices()) {
+    // A mount that has yet to show.
+    if (device.late > 0) {
+      --device.late;
+      standin::SaveDevice(device);
+      device.mount_point.clear();
+    }
     std::cout << Image(device);
+  }
   std::cout << "\t</array>\n"
                "\t<key>revision</key>\n\t<string>671.100.2</string>\n"
                "\t<key>vendor</key>\n\t<string>Apple</string>\n"
