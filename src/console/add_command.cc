@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "console/input_error.h"
+#include "console/keep_folder.h"
 #include "console/program.h"
 #include "console/size_value.h"
 #include "core/common/ascii.h"
@@ -10,6 +11,8 @@
 #include "core/common/directory.h"
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
+#include "core/macos/disks/dismount_command.h"
+#include "core/macos/disks/kept_contents.h"
 #include "core/macos/disks/memory_volume.h"
 #include "core/macos/disks/system_info.h"
 
@@ -49,11 +52,26 @@ void AddDisk(const std::string& name, const std::string& volumes) {
   volume.Size = GetSize(value, PhysicalMemoryBytes());
   if (FindCmdLineSwitch("fs", value))
     volume.FileSystem = ParseFileSystem(value);
+  std::string keep;
+  if (FindCmdLineSwitch("keep", value))
+    keep = CheckedKeepFolder(value, mount_point);
 
   // All input is accepted from here on.
   StdOut().WriteLine("Creating memory volume...");
   volume.Name = name;
   volume.CreateVolume();
+  if (!keep.empty()) {
+    StdOut().WriteLine("Loading memory volume from " + keep + "...");
+    try {
+      LoadContents(keep, mount_point);
+    } catch (...) {
+      // An undo that fails too leaves this handler with its own error.
+      TDismountCommand undo;
+      undo.MountPoint = volume.Device;
+      undo.Execute();
+      throw;
+    }
+  }
   StdOut().WriteLine("Created memory volume " + mount_point);
 }
 

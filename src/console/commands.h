@@ -7,14 +7,15 @@
 
 namespace ramdisk {
 
-// The four things one run can do. Each reports failure by raising an
+// The things one run can do. Each reports failure by raising an
 // Exception, which the entry point turns into "General error: " + message.
 
 // `volumes` is the folder below which the system mounts volumes, ending in
 // "/": kVolumes for the tool, a folder of their own for tests.
 
 // Creates a memory volume mounted at `volumes` + name, from the "size" and
-// "fs" switches.
+// "fs" switches. With "keep", loads the contents of that folder onto it
+// (LoadContents) and detaches it again when that fails.
 void AddDisk(const std::string& name, const std::string& volumes);
 
 // The tool never detaches a disk that is not a RAM disk: both forms of
@@ -23,13 +24,23 @@ void AddDisk(const std::string& name, const std::string& volumes);
 // (for APFS the image's disk, never the container on it), forced with
 // "-force".
 
-// Detaches the RAM disk mounted at `volumes` + name: the one whose mount
-// points include, byte for byte, the mount point of the file system that
-// holds that path (MountPointHolding).
+// Both save the contents of a kept volume first (SaveKeptVolume), unless
+// "-discard" is given; a save that fails leaves the disk attached.
+
+// The RAM disk mounted at `mount_point`, the volume named `name`: the one
+// whose mount points include, byte for byte, the mount point of the file
+// system that holds that path (MountPointHolding).
+TRamDisk RamDiskMountedAt(const std::string& name, const std::string& mount_point);
+
+// Detaches the RAM disk mounted at `volumes` + name (RamDiskMountedAt).
 void DelDisk(const std::string& name, const std::string& volumes);
 
 // Detaches the RAM disk whose whole disk is `device` ("/dev/disk4").
 void DelDevice(const std::string& device);
+
+// Saves the contents of the kept RAM disk mounted at `volumes` + name
+// (RamDiskMountedAt) to its folder, leaving it attached.
+void SaveDisk(const std::string& name, const std::string& volumes);
 
 // Writes a line for each RAM disk that "hdiutil info" lists, once it has
 // answered; nothing when there is none.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "console/input_error.h"
+#include "console/keep_folder.h"
 #include "console/program.h"
 #include "core/common/command_line.h"
 #include "core/common/directory.h"
@@ -39,8 +40,7 @@ void FreeRamDisk(const TRamDisk& disk, const std::string& shown) {
 
 }  // namespace
 
-void DelDisk(const std::string& name, const std::string& volumes) {
-  const std::string mount_point = MountPointPath(volumes, name);
+TRamDisk RamDiskMountedAt(const std::string& name, const std::string& mount_point) {
   if (!DirectoryExists(mount_point))
     throw EInputError(FormatMessage(messages::kNoVolumesNamed, name));
   // Compared as the system names the volume there: a plain directory, a
@@ -54,7 +54,15 @@ void DelDisk(const std::string& name, const std::string& volumes) {
   });
   if (disk == nullptr)
     throw EInputError(FormatMessage(messages::kNotRamDisk, name));
-  FreeRamDisk(*disk, mount_point);
+  return *disk;
+}
+
+void DelDisk(const std::string& name, const std::string& volumes) {
+  const std::string mount_point = MountPointPath(volumes, name);
+  const TRamDisk disk = RamDiskMountedAt(name, mount_point);
+  if (!FindCmdLineSwitch("discard"))
+    SaveKeptVolume(mount_point);
+  FreeRamDisk(disk, mount_point);
 }
 
 void DelDevice(const std::string& device) {
@@ -63,7 +71,18 @@ void DelDevice(const std::string& device) {
       FindRamDisk(disks, [&](const TRamDisk& candidate) { return candidate.Device == device; });
   if (disk == nullptr)
     throw EInputError(FormatMessage(messages::kNoRamDisk, device));
+  if (!FindCmdLineSwitch("discard")) {
+    for (const std::string& mount_point : disk->MountPoints)
+      SaveKeptVolume(mount_point);
+  }
   FreeRamDisk(*disk, device);
+}
+
+void SaveDisk(const std::string& name, const std::string& volumes) {
+  const std::string mount_point = MountPointPath(volumes, name);
+  RamDiskMountedAt(name, mount_point);
+  if (!SaveKeptVolume(mount_point))
+    throw EInputError(FormatMessage(messages::kNoKeepFolder, name));
 }
 
 }  // namespace ramdisk

@@ -79,6 +79,10 @@ void RunCommand() {
       DelDisk(GetMountPoint(command_value), kVolumes);
     return;
   }
+  if (FindCmdLineSwitch("save", command_value)) {
+    SaveDisk(GetMountPoint(command_value), kVolumes);
+    return;
+  }
   if (FindCmdLineSwitch("list")) {
     ListDisks();
     return;

@@ -23,6 +23,18 @@ inline constexpr char kIncorrectSize[] = "Incorrect size specified";
 inline constexpr char kMemoryUnreadable[] = "Cannot read the physical memory size";
 inline constexpr char kSizeExceedsMemory[] = "Size exceeds physical memory of %s";
 inline constexpr char kInvalidFileSystem[] = "Invalid file system: %s";
+inline constexpr char kInvalidFolder[] = "Invalid folder string: %s";
+inline constexpr char kFolderNotAbsolute[] = "Folder %s is not an absolute path";
+inline constexpr char kNotAFolder[] = "Folder %s is not a directory";
+inline constexpr char kFolderParentMissing[] = "Folder %s does not exist, nor does its parent";
+inline constexpr char kFolderOnRamDisk[] = "Folder %s lies on a RAM disk";
+inline constexpr char kNoKeepFolder[] = "Volume %s has no folder to keep its contents";
+
+// Keeping a volume's contents in a folder (EKeepError): the step that
+// failed ("lock", "read", "create", "write", "flush", "rename", "remove",
+// "replace"), the path and the system's reason.
+inline constexpr char kFolderBeingSaved[] = "Folder %s is being saved";
+inline constexpr char kFolderStepFailed[] = "Cannot %s %s: %s";
 
 // Running a tool (EProcess).
 inline constexpr char kExecutableNotFound[] = "Executable not found: \"%s\"";
@@ -56,6 +68,10 @@ inline constexpr const char* kAll[] = {kNoValidCommand,       kNoMountPoint,
                                        kNotRamDisk,           kSizeNotGiven,
                                        kIncorrectSize,        kMemoryUnreadable,
                                        kSizeExceedsMemory,    kInvalidFileSystem,
+                                       kInvalidFolder,        kFolderNotAbsolute,
+                                       kNotAFolder,           kFolderParentMissing,
+                                       kFolderOnRamDisk,      kNoKeepFolder,
+                                       kFolderBeingSaved,     kFolderStepFailed,
                                        kExecutableNotFound,   kEmptyCommandLine,
                                        kCreatePipesFailed,    kForkFailed,
                                        kReadToolOutputFailed, kToolOutputTooLarge,

@@ -94,13 +94,16 @@ int ImageAttach(const std::vector<std::string>& args) {
   return 0;
 }
 
-// A volume with files in it is busy unless forced.
+// A volume with a file held open is busy; eject has no force of its own.
 int Eject(const std::vector<std::string>& args) {
   if (args.size() != 1)
     standin::Fail(1, "Usage:  diskutil eject MountPoint|DiskIdentifier|DeviceNode");
   standin::Device device = FindImage(args[0]);
-  if (!device.mount_point.empty() && ::rmdir(device.mount_point.c_str()) != 0 && errno != ENOENT)
-    standin::Fail(1, "Error: -69888: Couldn't unmount disk");
+  if (!device.mount_point.empty()) {
+    if (standin::InUse(device.mount_point))
+      standin::Fail(1, "Error: -69888: Couldn't unmount disk");
+    standin::RemoveTree(device.mount_point);
+  }
   standin::RemoveDevice(device);
   std::cout << "Disk " << args[0] << " ejected\n";
   return 0;

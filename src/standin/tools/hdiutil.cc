@@ -67,11 +67,9 @@ int Detach(const std::vector<std::string>& args) {
 
   std::string name = standin::DeviceName(device->number);
   if (!device->mount_point.empty()) {
-    // A volume with files in it is busy unless the detach is forced.
-    if (force)
-      standin::RemoveTree(device->mount_point);
-    else if (::rmdir(device->mount_point.c_str()) != 0 && errno != ENOENT)
+    if (!force && standin::InUse(device->mount_point))
       standin::Fail(16, "hdiutil: couldn't unmount \"" + name + "\" - Resource busy");
+    standin::RemoveTree(device->mount_point);
     std::cout << "\"" << name << "\" unmounted.\n";
   }
   standin::RemoveDevice(*device);

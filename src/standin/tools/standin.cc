@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -268,6 +269,20 @@ void RemoveDevice(const Device& device) {
   ::unlink(DevicePath(device.number).c_str());
 }
 
+void ForEachEntry(const std::string& path, const std::function<void(const std::string&)>& visit) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(path.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..")
+        names.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  for (const std::string& name : names)
+    visit(name);
+}
+
 void RemoveTree(const std::string& path) {
   struct stat info;
   if (::lstat(path.c_str(), &info) != 0)
@@ -276,18 +291,52 @@ void RemoveTree(const std::string& path) {
     ::unlink(path.c_str());
     return;
   }
-  std::vector<std::string> children;
-  if (DIR* dir = ::opendir(path.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..")
-        children.push_back(path + "/" + name);
-    }
-    ::closedir(dir);
-  }
-  for (const std::string& child : children)
-    RemoveTree(child);
+  ::chmod(path.c_str(), 0700);
+  ForEachEntry(path, [&](const std::string& name) { RemoveTree(path + "/" + name); });
   ::rmdir(path.c_str());
+}
+
+bool InUse(const std::string& path) {
+  int ends[2];
+  if (::pipe(ends) != 0)
+    Fail(1, "stand-in: cannot make a pipe for lsof");
+  const pid_t pid = ::fork();
+  if (pid < 0)
+    Fail(1, "stand-in: cannot start lsof");
+  if (pid == 0) {
+    ::dup2(ends[1], 1);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 2);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    // -t: process numbers alone; -w: no warnings; +D: everything below.
+    const char* argv[] = {"lsof", "-w", "-t", "+D", path.c_str(), nullptr};
+    ::execvp("lsof", const_cast<char* const*>(argv));
+    ::_exit(127);
+  }
+  ::close(ends[1]);
+  std::string out;
+  char buffer[4096];
+  for (;;) {
+    ssize_t n = ::read(ends[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      break;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(ends[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+    Fail(1, "stand-in: \"lsof\" is needed to tell whether a volume is busy; install it");
+  std::istringstream pids(out);
+  for (long number; pids >> number;) {
+    if (number != static_cast<long>(::getpid()))
+      return true;
+  }
+  return false;
 }
 
 }  // namespace standin

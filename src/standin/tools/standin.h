@@ -30,8 +30,13 @@
 //                           "emptydevice", "empty", or "file:PATH" for the
 //                           bytes of that file
 // VERB is ATTACH, DETACH or INFO of "hdiutil"; APFS, ERASEVOLUME, ERASEDISK,
-// IMAGE (image attach), EJECT or UNMOUNTDISK of "diskutil".
+// IMAGE (image attach), EJECT or UNMOUNTDISK of "diskutil"; DITTO of "ditto",
+// which has an injection of its own (ditto.cc).
+//
+// A volume is busy, and only a forced detach or eject takes it away, while a
+// process holds a file on it open (InUse).
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,6 +93,16 @@ void RemoveDevice(const Device& device);
 // Removes `path` and, for a directory, everything below it; symbolic links
 // are removed, never followed. Quietly leaves whatever cannot be removed.
 void RemoveTree(const std::string& path);
+
+// Calls `visit` with the name of each entry of directory `path` but "."
+// and ".."; nothing when it cannot be read.
+void ForEachEntry(const std::string& path, const std::function<void(const std::string&)>& visit);
+
+// Whether a process other than this one holds a file below `path` open, or
+// has its working directory there: a volume that the system would call
+// busy. Asks "lsof" from PATH, which macOS has too; fails with a line that
+// says so when there is none.
+bool InUse(const std::string& path);
 
 // Where volumes are mounted: $RAMDISK_STANDIN_VOLUMES, else "/Volumes".
 std::string VolumesRoot();
