@@ -15,9 +15,9 @@ namespace ramdisk {
 // Reads the RAM disks as ListRamDisks does.
 std::string CheckedKeepFolder(const std::string& value, const std::string& mount_point);
 
-// When the volume mounted at `mount_point` is kept, saves its contents to its folder (SaveContents) between the lines
-// "Saving memory volume to DIR..." and "Saved memory volume MOUNTPOINT to
-// DIR"; raises the save's error. True when it saved.
+// When the volume mounted at `mount_point` is kept, saves its contents to its folder (SaveContents)
+// between the lines "Saving memory volume to DIR..." and "Saved memory volume MOUNTPOINT to DIR";
+// raises the save's error. True when it saved.
 bool SaveKeptVolume(const std::string& mount_point);
 
 }  // namespace ramdisk

@@ -21,9 +21,9 @@ namespace ramdisk {
 
 namespace {
 
-constexpr std::string_view kHousekeeping[] = {kKeepFileName,      ".fseventsd",
-                                              ".Spotlight-V100",  ".metadata_never_index",
-                                              ".Trashes",         ".TemporaryItems"};
+constexpr std::string_view kHousekeeping[] = {kKeepFileName,     ".fseventsd",
+                                              ".Spotlight-V100", ".metadata_never_index",
+                                              ".Trashes",        ".TemporaryItems"};
 
 // The longest keep file read; a path beyond it is no path of ours.
 constexpr std::size_t kMaxKeepFileBytes = 4096;
