@@ -243,8 +243,7 @@ TEST_P(KeptDeleteTest, SavesBeforeItDetaches) {
   EXPECT_FALSE(PathExists(folder + "/" + kKeepFileName));
 }
 
-const std::string kSavedX =
-    "Saving memory volume to $D...\nSaved memory volume $Vx to $D\n";
+const std::string kSavedX = "Saving memory volume to $D...\nSaved memory volume $Vx to $D\n";
 const char kHalfway[] = "RAMDISK_STANDIN_DITTO_HALFWAY=1:ditto: No space left on device";
 
 INSTANTIATE_TEST_SUITE_P(

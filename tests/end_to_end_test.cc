@@ -1,12 +1,15 @@
 // The built tool against the stand-in disk tools, with volumes mounted below
 // the real /Volumes: what the tests in this process cannot show.
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <ostream>
 #include <sstream>
 
+#include "core/common/unique_fd.h"
 #include "core/macos/xml/xml_document.h"
 #include "standin/tools/attach_plist.h"
 #include "support/files.h"
@@ -85,6 +88,47 @@ TEST_F(ToolTest, AddsListsAndDeletesBelowVolumes) {
   EXPECT_EQ(Out({"-del:/dev/disk6"}),
             "Removing memory volume...\nRemoved memory volume /dev/disk6\nexit 0");
   EXPECT_EQ(Out({"-list"}), "exit 0");
+  EXPECT_EQ(AttachedDevices(), 0);
+}
+
+// What a kept disk holds comes back after a delete and an add, its
+// housekeeping never reaches the folder, and a file held open keeps the
+// disk attached, saved.
+TEST_F(ToolTest, KeepsTheContentsAcrossADeleteAndAnAdd) {
+  const std::string folder = dir() + "/keep", volume = "/Volumes/k";
+  const std::vector<std::string> add = {"-add:k", "-size:1m", "-fs:hfs+", "-keep:" + folder};
+  const std::string loaded = "Creating memory volume...\nLoading memory volume from " + folder +
+                             "...\nCreated memory volume /Volumes/k\nexit 0";
+  const std::string saved =
+      "Saving memory volume to " + folder + "...\nSaved memory volume /Volumes/k to " + folder;
+  EXPECT_EQ(Out(add), loaded);
+  testing::WriteFile(volume + "/a", "text", 0600);
+  testing::WriteFile(volume + "/d/e/f", "nested", 0751);
+  ASSERT_EQ(::symlink("d/e/f", (volume + "/l").c_str()), 0);
+  for (const char* entry : {".fseventsd/no_log", ".Trashes/501", ".metadata_never_index"})
+    testing::WriteFile(volume + "/" + entry, "");
+  EXPECT_EQ(Out({"-save:k"}), saved + "\nexit 0");
+  testing::WriteFile(volume + "/b", "after the save");
+  {
+    const UniqueFd held(::open((volume + "/a").c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_EQ(Out({"-del:k"}), saved + "\nRemoving memory volume...\nGeneral error: " +
+                                   "hdiutil: couldn't unmount \"disk4\" - Resource busy\nexit 2");
+  }
+  EXPECT_EQ(Out({"-del:k"}),
+            saved + "\nRemoving memory volume...\nRemoved memory volume /Volumes/k\nexit 0");
+  const std::string kept = testing::TreeText(folder);
+  EXPECT_EQ(kept.substr(0, kept.find(" @")), "/a 600 text");
+  EXPECT_NE(kept.find("/b 644 after the save"), std::string::npos);
+  EXPECT_NE(kept.find("\n/d/e/f 751 nested @"), std::string::npos);
+  EXPECT_NE(kept.find("\n/l link d/e/f\n"), std::string::npos);
+  EXPECT_EQ(kept.find("/."), std::string::npos);
+
+  EXPECT_EQ(Out(add), loaded);
+  EXPECT_EQ(testing::RunProcess("/bin/cat", {volume + "/.ramdisk-keep"}).out, folder + "\n");
+  ::unlink((volume + "/.ramdisk-keep").c_str());
+  EXPECT_EQ(testing::TreeText(volume), kept);
+  EXPECT_EQ(Out({"-del:k", "-discard"}),
+            "Removing memory volume...\nRemoved memory volume /Volumes/k\nexit 0");
   EXPECT_EQ(AttachedDevices(), 0);
 }
 

@@ -80,8 +80,7 @@ std::string CheckedKeepFolder(const std::string& value, const std::string& mount
   const std::string holding = MountPointHolding(existing);
   for (const TRamDisk& disk : ListRamDisks()) {
     for (const std::string& point : disk.MountPoints)
-      on_ram_disk =
-          on_ram_disk || IsAtOrBelow(holding, point) || IsAtOrBelow(holding, Resolved(point));
+      on_ram_disk = on_ram_disk || IsAtOrBelow(holding, Resolved(point));
   }
   if (on_ram_disk)
     throw EInputError(FormatMessage(messages::kFolderOnRamDisk, value));
