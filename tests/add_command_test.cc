@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <ostream>
+#include <utility>
 
 #include "console/commands.h"
 #include "core/macos/disks/kept_contents.h"
@@ -81,6 +82,44 @@ TEST_F(AddDiskTest, OnlyADirectoryTakesTheName) {
   for (const char* name : {"file", "filelink"})
     EXPECT_EQ(Add(name, {"-size:1m"}),
               kCreating + ("Created memory volume " + volumes()) + name + "\n");
+}
+
+// The folder of -mount: is checked after the other switches, before
+// anything runs; "~/" is the home folder. "$H" stands for it.
+TEST_F(AddDiskTest, MountFolderIsCheckedBeforeAnythingRuns) {
+  const std::string home = dir() + "/home";
+  testing::MakeDirs(home + "/full/x");
+  testing::MakeDirs(home + "/empty");
+  testing::WriteFile(home + "/file", "");
+  SetEnv("HOME", home + "//");
+  const std::pair<std::vector<std::string>, std::string> rows[] = {
+      {{"-mount:rel/x"}, "Mount point rel/x is not an absolute path"},
+      {{"-mount:~"}, "Mount point ~ is not an absolute path"},
+      {{"-mount:"}, "Mount point  is not an absolute path"},
+      {{"-mount:/a\tb"}, "Invalid mount point string: /a\tb"},
+      {{"-mount:~/a\x7f"}, "Invalid mount point string: ~/a\x7f"},
+      {{"-mount:~/missing"}, "Mount point $H/missing does not exist"},
+      {{"-mount:~/full", "-hidden"}, "Mount point $H/full is not an empty directory"},
+      {{"-mount:~/file"}, "Mount point $H/file is not an empty directory"},
+      {{"-mount:/"}, "Mount point / is already in use"},
+      {{"-mount:/", "-fs:ntfs"}, "Invalid file system: ntfs"},
+      {{"-mount:~/empty", "-hidden"}, ""}};
+  for (const auto& [args, error] : rows) {
+    std::vector<std::string> all = {"-size:1m"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::string expected = error.empty()
+                               ? std::string(kCreating) + "Created memory volume $H/empty\n"
+                               : "General error: " + error + "\n";
+    if (std::string::size_type at = expected.find("$H"); at != std::string::npos)
+      expected.replace(at, 2, home);
+    EXPECT_EQ(Add("x", all), expected) << testing::Bracketed(all);
+  }
+  EXPECT_EQ(ToolRuns().size(), 6u);  // the last row's
+  for (const char* unusable : {"", "home"}) {
+    SetEnv("HOME", unusable);
+    EXPECT_EQ(Add("y", {"-size:1m", "-mount:~/empty"}),
+              "General error: Mount point ~/empty is not an absolute path\n");
+  }
 }
 
 // Once the input is accepted, the progress line is out before the tools run.

@@ -40,8 +40,9 @@ TEST_F(DelDiskTest, NoVolumeDirectoryIsReportedWithoutToolRun) {
 
 // A delete in a world of RAM disks and other things below the folder of
 // volumes, on the release `version` with Darwin `darwin`. A target that
-// holds "/" is a device (DelDevice), anything else a volume name
-// (DelDisk). "$V" in `out` stands for the folder of volumes.
+// starts with "$V", the folder of volumes, is a path (DelPath), one that
+// holds "/" a device (DelDevice), anything else a volume name (DelDisk).
+// "$V" in `out` stands for the folder of volumes too.
 struct DeleteCase {
   std::string target;
   const char* version;
@@ -115,9 +116,12 @@ TEST_P(DeleteTest, DetachesTheWholeDiskOfARamDiskAndNothingElse) {
     out.replace(at, 2, volumes());
   EXPECT_EQ(testing::Reported(c.args,
                               [&] {
-                                c.target.find('/') == std::string::npos
-                                    ? DelDisk(c.target, volumes())
-                                    : DelDevice(c.target);
+                                if (c.target.rfind("$V", 0) == 0)
+                                  DelPath(volumes() + c.target.substr(2));
+                                else if (c.target.find('/') == std::string::npos)
+                                  DelDisk(c.target, volumes());
+                                else
+                                  DelDevice(c.target);
                               }),
             out);
   Lines runs = ToolRuns();
@@ -161,6 +165,9 @@ INSTANTIATE_TEST_SUITE_P(
          {},
          kRemoved7,
          {"diskutil\tunmountDisk\tforce\t/dev/disk7", "diskutil\teject\t/dev/disk7"}},
+        // By its path, where the same holds.
+        {"$Vx", "", "", {}, {}, kRemovedX, {"hdiutil\tdetach\t/dev/disk4"}},
+        {"$Vplain", "", "", kForce, {}, NotRamDisk("$Vplain"), {}},
         // Whatever is no RAM disk of that mount point or device.
         {"plain", "", "", kForce, {}, NotRamDisk("plain"), {}},
         {"link", "", "", kForce, {}, NotRamDisk("link"), {}},

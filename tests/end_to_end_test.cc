@@ -9,6 +9,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "core/common/directory.h"
 #include "core/common/unique_fd.h"
 #include "core/macos/xml/xml_document.h"
 #include "standin/tools/attach_plist.h"
@@ -132,6 +133,42 @@ TEST_F(ToolTest, KeepsTheContentsAcrossADeleteAndAnAdd) {
   EXPECT_EQ(AttachedDevices(), 0);
 }
 
+// A hidden disk at a folder of the user's, named with "~/": its files
+// follow the volume as the stand-ins unmount and mount it, and the folder
+// stays, empty, once it is deleted by its path. A mount that shows late,
+// within the wait, is accepted.
+TEST_F(ToolTest, HiddenDiskAtAChosenFolder) {
+  const std::string home = "HOME=" + dir(), dd = dir() + "/dd";
+  testing::MakeDirs(dd);
+  EXPECT_EQ(Out({"-add:dd", "-size:1m", "-hidden", "-mount:~/dd"}, {home}),
+            "Creating memory volume...\nCreated memory volume " + dd + "\nexit 0");
+  EXPECT_EQ(Out({"-add:x", "-size:1m", "-fs:hfs+", "-hidden"}, {"RAMDISK_STANDIN_MOUNT=late:2"}),
+            "Creating memory volume...\nCreated memory volume /Volumes/x\nexit 0");
+  EXPECT_EQ(Out({"-list"}), "/dev/disk4\t1M\t" + dd + "\n/dev/disk6\t1M\t/Volumes/x\nexit 0");
+  testing::WriteFile(dd + "/kept", "k");
+  const std::string diskutil = RAMDISK_STANDIN_BIN_DIR "/diskutil";
+  EXPECT_EQ(testing::RunProcess(diskutil, {"unmount", "/dev/disk5s1"}).exit_code, 0);
+  EXPECT_TRUE(IsEmptyDirectory(dd));
+  EXPECT_EQ(testing::RunProcess(diskutil, {"mount", "/dev/disk5s1"}).exit_code, 0);
+  EXPECT_EQ(::access("/Volumes/dd/kept", F_OK), 0);
+  EXPECT_EQ(testing::RunProcess(diskutil, {"unmount", "disk5s1"}).exit_code, 0);
+  EXPECT_FALSE(DirectoryExists("/Volumes/dd"));
+  EXPECT_EQ(testing::RunProcess(diskutil, {"mount", "-mountPoint", dd, "disk5s1"}).exit_code, 0);
+  EXPECT_EQ(::access((dd + "/kept").c_str(), F_OK), 0);
+  {
+    const UniqueFd held(::open((dd + "/kept").c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_EQ(Out({"-del:~/dd"}, {home}),
+              "Removing memory volume...\nGeneral error: hdiutil: couldn't unmount \"disk4\" - "
+              "Resource busy\nexit 2");
+  }
+  EXPECT_EQ(Out({"-del:" + dd + "/", "-force"}),
+            "Removing memory volume...\nRemoved memory volume " + dd + "\nexit 0");
+  EXPECT_TRUE(IsEmptyDirectory(dd));
+  EXPECT_EQ(Out({"-del:" + dir()}),
+            "General error: Volume " + dir() + " is not a RAM disk\nexit 2");
+  EXPECT_EQ(AttachedDevices(), 1);
+}
+
 // A run on the release the stand-ins play, after an add when `setup` is
 // given. "$DIR" in the environment stands for the test's folder.
 struct ReleaseCase {
@@ -233,6 +270,22 @@ INSTANTIATE_TEST_SUITE_P(
          1},
         {"26.4", kAddApfs, {"-del:x"}, {}, kRemoved, {kInfo, "hdiutil\tdetach\t/dev/disk4"}, 0},
         {"27.0", {}, {"-list"}, {}, "exit 0", {kInfo}, 0},
+        // A hidden disk goes as any other, its markers no hindrance.
+        {"27.0",
+         {},
+         {"-add:x", "-size:1m", "-hidden"},
+         {},
+         kCreated,
+         {kImageAttach, kApfsCreate, kInfo, "diskutil\tunmount\t/dev/disk5s1",
+          "diskutil\tmount\tnobrowse\t/dev/disk5s1", kInfo},
+         2},
+        {"27.0",
+         {"-add:x", "-size:1m", "-fs:hfs+", "-hidden"},
+         {"-del:x"},
+         {},
+         kRemoved,
+         {kInfo, "diskutil\teject\t/dev/disk4"},
+         0},
         {"26.4",
          {},
          kAddHfs,

@@ -4,6 +4,7 @@
 
 #include "console/input_error.h"
 #include "console/keep_folder.h"
+#include "console/mount_path.h"
 #include "console/program.h"
 #include "console/size_value.h"
 #include "core/common/ascii.h"
@@ -11,7 +12,6 @@
 #include "core/common/directory.h"
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
-#include "core/macos/disks/dismount_command.h"
 #include "core/macos/disks/kept_contents.h"
 #include "core/macos/disks/memory_volume.h"
 #include "core/macos/disks/system_info.h"
@@ -52,27 +52,27 @@ void AddDisk(const std::string& name, const std::string& volumes) {
   volume.Size = GetSize(value, PhysicalMemoryBytes());
   if (FindCmdLineSwitch("fs", value))
     volume.FileSystem = ParseFileSystem(value);
+  if (FindCmdLineSwitch("mount", value)) {
+    volume.MountPoint = AbsoluteMountPath(value);
+    CheckMountFolder(volume.MountPoint);
+  }
+  volume.Hidden = FindCmdLineSwitch("hidden");
   std::string keep;
   if (FindCmdLineSwitch("keep", value))
-    keep = CheckedKeepFolder(value, mount_point);
+    keep = CheckedKeepFolder(value, {mount_point, volume.MountPoint});
 
   // All input is accepted from here on.
   StdOut().WriteLine("Creating memory volume...");
   volume.Name = name;
-  volume.CreateVolume();
+  volume.SystemMountPoint = mount_point;
   if (!keep.empty()) {
-    StdOut().WriteLine("Loading memory volume from " + keep + "...");
-    try {
-      LoadContents(keep, mount_point);
-    } catch (...) {
-      // An undo that fails too leaves this handler with its own error.
-      TDismountCommand undo;
-      undo.MountPoint = volume.Device;
-      undo.Execute();
-      throw;
-    }
+    volume.OnMounted = [&] {
+      StdOut().WriteLine("Loading memory volume from " + keep + "...");
+      LoadContents(keep, volume.MountedAt);
+    };
   }
-  StdOut().WriteLine("Created memory volume " + mount_point);
+  volume.CreateVolume();
+  StdOut().WriteLine("Created memory volume " + volume.MountedAt);
 }
 
 }  // namespace ramdisk

@@ -13,9 +13,11 @@ namespace ramdisk {
 // `volumes` is the folder below which the system mounts volumes, ending in
 // "/": kVolumes for the tool, a folder of their own for tests.
 
-// Creates a memory volume mounted at `volumes` + name, from the "size" and
-// "fs" switches. With "keep", loads the contents of that folder onto it
-// (LoadContents) and detaches it again when that fails.
+// Creates a memory volume from the "size", "fs", "hidden" and "mount"
+// switches, mounted at `volumes` + name or at the folder that "mount"
+// names. Every switch is checked before anything runs. With "keep", loads
+// the contents of that folder onto it once it is in place (LoadContents),
+// under the add's undo.
 void AddDisk(const std::string& name, const std::string& volumes);
 
 // The tool never detaches a disk that is not a RAM disk: both forms of
@@ -27,20 +29,22 @@ void AddDisk(const std::string& name, const std::string& volumes);
 // Both save the contents of a kept volume first (SaveKeptVolume), unless
 // "-discard" is given; a save that fails leaves the disk attached.
 
-// The RAM disk mounted at `mount_point`, the volume named `name`: the one
-// whose mount points include, byte for byte, the mount point of the file
-// system that holds that path (MountPointHolding).
-TRamDisk RamDiskMountedAt(const std::string& name, const std::string& mount_point);
-
-// Detaches the RAM disk mounted at `volumes` + name (RamDiskMountedAt).
+// Detaches the RAM disk mounted at `volumes` + name: the one whose mount
+// points include, byte for byte, the mount point of the file system that
+// holds that path (RamDiskMountedAt).
 void DelDisk(const std::string& name, const std::string& volumes);
+
+// Detaches the RAM disk mounted at the absolute `path`, by the rule of
+// DelDisk; the messages name `path`.
+void DelPath(const std::string& path);
 
 // Detaches the RAM disk whose whole disk is `device` ("/dev/disk4").
 void DelDevice(const std::string& device);
 
-// Saves the contents of the kept RAM disk mounted at `volumes` + name
-// (RamDiskMountedAt) to its folder, leaving it attached.
+// Save the contents of the kept RAM disk that DelDisk or DelPath would
+// detach to its folder, leaving it attached.
 void SaveDisk(const std::string& name, const std::string& volumes);
+void SavePath(const std::string& path);
 
 // Writes a line for each RAM disk that "hdiutil info" lists, once it has
 // answered; nothing when there is none.

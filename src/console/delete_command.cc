@@ -1,6 +1,7 @@
 #include "console/commands.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "console/input_error.h"
@@ -38,32 +39,39 @@ void FreeRamDisk(const TRamDisk& disk, const std::string& shown) {
   StdOut().WriteLine("Removed memory volume " + shown);
 }
 
-}  // namespace
-
-TRamDisk RamDiskMountedAt(const std::string& name, const std::string& mount_point) {
-  if (!DirectoryExists(mount_point))
-    throw EInputError(FormatMessage(messages::kNoVolumesNamed, name));
-  // Compared as the system names the volume there: a plain directory, a
-  // link, or a name in another letter case or normalisation matches no
-  // mount point that the listing shows.
-  const std::string mounted_on = MountPointHolding(mount_point);
-  const std::vector<TRamDisk> disks = ListRamDisks();
-  const TRamDisk* disk = FindRamDisk(disks, [&](const TRamDisk& candidate) {
-    const TStringArray& points = candidate.MountPoints;
-    return std::find(points.begin(), points.end(), mounted_on) != points.end();
-  });
-  if (disk == nullptr)
-    throw EInputError(FormatMessage(messages::kNotRamDisk, name));
+// The RAM disk mounted at the directory `path`, named `shown` in every
+// message.
+TRamDisk RamDiskAt(const std::string& path, const std::string& shown) {
+  if (!DirectoryExists(path))
+    throw EInputError(FormatMessage(messages::kNoVolumesNamed, shown));
+  const std::optional<TRamDisk> disk = RamDiskMountedAt(path);
+  if (!disk)
+    throw EInputError(FormatMessage(messages::kNotRamDisk, shown));
   return *disk;
 }
 
-void DelDisk(const std::string& name, const std::string& volumes) {
-  const std::string mount_point = MountPointPath(volumes, name);
-  const TRamDisk disk = RamDiskMountedAt(name, mount_point);
+// Frees the RAM disk mounted at the directory `path`, saved first unless
+// "-discard" is given; `shown` names it in every message.
+void DelVolumeAt(const std::string& path, const std::string& shown) {
+  const TRamDisk disk = RamDiskAt(path, shown);
   if (!FindCmdLineSwitch("discard"))
-    SaveKeptVolume(mount_point);
-  FreeRamDisk(disk, mount_point);
+    SaveKeptVolume(MountPointHolding(path));
+  FreeRamDisk(disk, path);
 }
+
+void SaveVolumeAt(const std::string& path, const std::string& shown) {
+  RamDiskAt(path, shown);
+  if (!SaveKeptVolume(MountPointHolding(path)))
+    throw EInputError(FormatMessage(messages::kNoKeepFolder, shown));
+}
+
+}  // namespace
+
+void DelDisk(const std::string& name, const std::string& volumes) {
+  DelVolumeAt(MountPointPath(volumes, name), name);
+}
+
+void DelPath(const std::string& path) { DelVolumeAt(path, path); }
 
 void DelDevice(const std::string& device) {
   const std::vector<TRamDisk> disks = ListRamDisks();
@@ -79,10 +87,9 @@ void DelDevice(const std::string& device) {
 }
 
 void SaveDisk(const std::string& name, const std::string& volumes) {
-  const std::string mount_point = MountPointPath(volumes, name);
-  RamDiskMountedAt(name, mount_point);
-  if (!SaveKeptVolume(mount_point))
-    throw EInputError(FormatMessage(messages::kNoKeepFolder, name));
+  SaveVolumeAt(MountPointPath(volumes, name), name);
 }
+
+void SavePath(const std::string& path) { SaveVolumeAt(path, path); }
 
 }  // namespace ramdisk

@@ -44,7 +44,7 @@ bool IsAtOrBelow(const std::string& path, const std::string& top) {
 
 }  // namespace
 
-std::string CheckedKeepFolder(const std::string& value, const std::string& mount_point) {
+std::string CheckedKeepFolder(const std::string& value, const TStringArray& mount_points) {
   if (value.empty() || HasControlCharacter(value))
     throw EInputError(FormatMessage(messages::kInvalidFolder, value));
   std::string path = value;
@@ -76,7 +76,9 @@ std::string CheckedKeepFolder(const std::string& value, const std::string& mount
     path = (existing == "/" ? "" : existing) + "/" + base;
   }
 
-  bool on_ram_disk = IsAtOrBelow(path, mount_point);
+  bool on_ram_disk = false;
+  for (const std::string& point : mount_points)
+    on_ram_disk = on_ram_disk || (!point.empty() && IsAtOrBelow(path, Resolved(point)));
   const std::string holding = MountPointHolding(existing);
   for (const TRamDisk& disk : ListRamDisks()) {
     for (const std::string& point : disk.MountPoints)

@@ -11,6 +11,8 @@
 
 #include "console/commands.h"
 #include "console/input_error.h"
+#include "console/mount_path.h"
+#include "core/common/ascii.h"
 #include "core/common/command_line.h"
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
@@ -72,15 +74,22 @@ void RunCommand() {
   }
   if (FindCmdLineSwitch("del", command_value)) {
     // A RAM disk left without a volume is named by its device, as -list
-    // shows it; a volume name never holds "/".
+    // shows it, one mounted elsewhere by its folder; a volume name never
+    // holds "/", and no folder of ours is below /dev.
     if (IsWholeDiskNode(command_value))
       DelDevice(command_value);
+    else if ((StartsWith(command_value, "/") && !StartsWith(command_value, "/dev/")) ||
+             StartsWith(command_value, "~/"))
+      DelPath(AbsoluteMountPath(command_value));
     else
       DelDisk(GetMountPoint(command_value), kVolumes);
     return;
   }
   if (FindCmdLineSwitch("save", command_value)) {
-    SaveDisk(GetMountPoint(command_value), kVolumes);
+    if (StartsWith(command_value, "/") || StartsWith(command_value, "~/"))
+      SavePath(AbsoluteMountPath(command_value));
+    else
+      SaveDisk(GetMountPoint(command_value), kVolumes);
     return;
   }
   if (FindCmdLineSwitch("list")) {

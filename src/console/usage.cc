@@ -21,7 +21,7 @@ void WriteHelp() {
   out.WriteLine("");
   out.WriteLine("Syntax: ");
   out.WriteLine(" " + name + " -add:mountpoint -param:value,...");
-  out.WriteLine(" " + name + " -del:mountpoint -param:value,...");
+  out.WriteLine(" " + name + " -del:mountpoint|/path -param:value,...");
   out.WriteLine(" " + name + " -del:/dev/diskN -param:value,...");
   out.WriteLine(" " + name + " -list");
   out.WriteLine(" " + name + " -h");
@@ -32,11 +32,14 @@ void WriteHelp() {
   out.WriteLine("     \tCase-sensitive: HFSX or APFSX.");
   out.WriteLine(" -size\tDisk size as a number followed by a multiplier, e.g. 10M, or 1G.");
   out.WriteLine("     \tOr N% of the physical memory, e.g. 25%; never more than the memory.");
+  out.WriteLine(" -hidden\tKeep the disk out of Finder, Spotlight and the event log.");
+  out.WriteLine(" -mount\tMount it at an existing empty folder instead, e.g. -mount:~/cache.");
   out.WriteLine("");
   out.WriteLine("Examples:");
   out.WriteLine(" " + name + " -add:ramdisk1 -size:100m -fs:exfat");
   out.WriteLine(" " + name + " -add:ramdisk2 -size:1g -fs:apfs");
   out.WriteLine(" " + name + " -add:build -size:25% -fs:apfsx");
+  out.WriteLine(" " + name + " -add:cache -size:1g -hidden -mount:~/cache");
   out.WriteLine("");
   out.WriteLine("Options for deleting a RAM Disk");
   out.WriteLine("===============================");
@@ -46,6 +49,7 @@ void WriteHelp() {
   out.WriteLine(" " + name + " -del:mountpoint");
   out.WriteLine(" " + name + " -del:mountpoint -force");
   out.WriteLine(" " + name + " -del:/dev/disk4");
+  out.WriteLine(" " + name + " -del:~/cache");
   out.WriteLine("");
   out.WriteLine("Other commands");
   out.WriteLine("==============");

@@ -1,12 +1,53 @@
 #include "core/common/directory.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+
+#include <cstring>
 
 namespace ramdisk {
 
+namespace {
+
+bool StatDirectory(const std::string& path, struct stat& info) {
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
 bool DirectoryExists(const std::string& path) {
   struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return StatDirectory(path, info);
+}
+
+bool IsEmptyDirectory(const std::string& path) {
+  DIR* dir = ::opendir(path.c_str());
+  if (dir == nullptr)
+    return false;
+  bool empty = true;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+      empty = false;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return empty;
+}
+
+bool IsMountPoint(const std::string& path) {
+  struct stat self, parent;
+  if (!StatDirectory(path, self) || !StatDirectory(path + "/..", parent))
+    return false;
+  return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
+bool NamesSameDirectory(const std::string& a, const std::string& b) {
+  if (a == b)
+    return true;
+  struct stat first, second;
+  return StatDirectory(a, first) && StatDirectory(b, second) && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
 }
 
 }  // namespace ramdisk

@@ -23,12 +23,20 @@ inline constexpr char kIncorrectSize[] = "Incorrect size specified";
 inline constexpr char kMemoryUnreadable[] = "Cannot read the physical memory size";
 inline constexpr char kSizeExceedsMemory[] = "Size exceeds physical memory of %s";
 inline constexpr char kInvalidFileSystem[] = "Invalid file system: %s";
+inline constexpr char kNotAbsolutePath[] = "Mount point %s is not an absolute path";
+inline constexpr char kMountPointMissing[] = "Mount point %s does not exist";
+inline constexpr char kMountPointNotEmpty[] = "Mount point %s is not an empty directory";
 inline constexpr char kInvalidFolder[] = "Invalid folder string: %s";
 inline constexpr char kFolderNotAbsolute[] = "Folder %s is not an absolute path";
 inline constexpr char kNotAFolder[] = "Folder %s is not a directory";
 inline constexpr char kFolderParentMissing[] = "Folder %s does not exist, nor does its parent";
 inline constexpr char kFolderOnRamDisk[] = "Folder %s lies on a RAM disk";
 inline constexpr char kNoKeepFolder[] = "Volume %s has no folder to keep its contents";
+
+// Placing a new volume (EVolumeError).
+inline constexpr char kMarkerNotWritten[] = "Cannot write %s: %s";
+inline constexpr char kNoDeviceMountedAt[] = "No device is mounted at %s";
+inline constexpr char kNotMountedAt[] = "Volume was not mounted at %s";
 
 // Keeping a volume's contents in a folder (EKeepError): the step that
 // failed ("lock", "read", "create", "write", "flush", "rename", "remove",
@@ -68,6 +76,9 @@ inline constexpr const char* kAll[] = {kNoValidCommand,       kNoMountPoint,
                                        kNotRamDisk,           kSizeNotGiven,
                                        kIncorrectSize,        kMemoryUnreadable,
                                        kSizeExceedsMemory,    kInvalidFileSystem,
+                                       kNotAbsolutePath,      kMountPointMissing,
+                                       kMountPointNotEmpty,   kMarkerNotWritten,
+                                       kNoDeviceMountedAt,    kNotMountedAt,
                                        kInvalidFolder,        kFolderNotAbsolute,
                                        kNotAFolder,           kFolderParentMissing,
                                        kFolderOnRamDisk,      kNoKeepFolder,

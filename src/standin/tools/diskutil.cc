@@ -1,13 +1,14 @@
 // Stand-in for macOS "diskutil": formats a stand-in device with "apfs create",
 // "erasevolume" or "eraseDisk" and plays the mount by creating the volume's
-// folder; and the disk-image verbs that take the place of "hdiutil" from
-// macOS 27 on: "image attach", "eject" and "unmountDisk force", on the
-// devices that the stand-in "hdiutil" keeps.
+// folder; moves a volume with "unmount" and "mount"; and the disk-image verbs that take the place
+// of "hdiutil" from macOS 27 on: "image attach", "eject" and "unmountDisk force", on the devices
+// that the stand-in "hdiutil" keeps.
 
 #include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -42,10 +43,10 @@ standin::Device FindImage(const std::string& id) {
 // the format still succeeds, unmounted.
 void Mount(standin::Device& device, const std::string& name) {
   std::string path = standin::VolumesRoot() + "/" + name;
-  if (::mkdir(path.c_str(), 0755) == 0) {
+  device.name = name;
+  if (::mkdir(path.c_str(), 0755) == 0)
     device.mount_point = path;
-    standin::SaveDevice(device);
-  }
+  standin::SaveDevice(device);
 }
 
 int ApfsCreate(const std::vector<std::string>& args) {
@@ -99,11 +100,8 @@ int Eject(const std::vector<std::string>& args) {
   if (args.size() != 1)
     standin::Fail(1, "Usage:  diskutil eject MountPoint|DiskIdentifier|DeviceNode");
   standin::Device device = FindImage(args[0]);
-  if (!device.mount_point.empty()) {
-    if (standin::InUse(device.mount_point))
-      standin::Fail(1, "Error: -69888: Couldn't unmount disk");
-    standin::RemoveTree(device.mount_point);
-  }
+  if (!standin::ReleaseVolume(device, false))
+    standin::Fail(1, "Error: -69888: Couldn't unmount disk");
   standin::RemoveDevice(device);
   std::cout << "Disk " << args[0] << " ejected\n";
   return 0;
@@ -113,12 +111,77 @@ int UnmountDiskForce(const std::vector<std::string>& args) {
   if (args.size() != 2 || args[0] != "force")
     standin::Fail(1, "Usage:  diskutil unmountDisk force MountPoint|DiskIdentifier|DeviceNode");
   standin::Device device = FindImage(args[1]);
-  if (!device.mount_point.empty()) {
-    standin::RemoveTree(device.mount_point);
-    device.mount_point.clear();
-    standin::SaveDevice(device);
-  }
+  standin::ReleaseVolume(device, true);
+  standin::SaveDevice(device);
   std::cout << "Forced unmount of all volumes on " << args[1] << " was successful\n";
+  return 0;
+}
+
+// The node of the volume of `device`: the APFS volume on its container,
+// else the device itself.
+std::string VolumeNode(const standin::Device& device) {
+  return device.container != 0 ? standin::DeviceName(device.container) + "s1"
+                               : standin::DeviceName(device.number);
+}
+
+// The device whose volume `id` names ("/dev/disk5s1", "disk4").
+standin::Device FindVolume(const std::string& id) {
+  const std::string node = id.rfind("/dev/", 0) == 0 ? id.substr(5) : id;
+  for (const standin::Device& device : standin::AllDevices()) {
+    if (VolumeNode(device) == node)
+      return device;
+  }
+  standin::Fail(1, "Could not find disk: " + id);
+}
+
+int Unmount(const std::vector<std::string>& args) {
+  if (args.size() != 1)
+    standin::Fail(1, "Usage:  diskutil unmount [force] MountPoint|DiskIdentifier|DeviceNode");
+  standin::Device device = FindVolume(args[0]);
+  if (device.mount_point.empty())
+    standin::Fail(1, "Volume on " + VolumeNode(device) + " is not mounted");
+  if (standin::InUse(device.mount_point))
+    standin::Fail(1, "Volume " + device.name + " on " + VolumeNode(device) + " failed to unmount");
+  standin::UnmountVolume(device);
+  std::cout << "Volume " << device.name << " on " << VolumeNode(device) << " unmounted\n";
+  return 0;
+}
+
+// "mount [nobrowse] [-mountPoint PATH] DEVICE". A volume that is mounted
+// already stays where it is, and the run still succeeds.
+int MountAgain(const std::vector<std::string>& args) {
+  bool browse = true;
+  std::string folder, id;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "nobrowse")
+      browse = false;
+    else if (args[i] == "-mountPoint" && i + 1 < args.size())
+      folder = args[++i];
+    else if (id.empty() && args[i].rfind("-", 0) != 0)
+      id = args[i];
+    else
+      standin::Fail(1, "Usage:  diskutil mount [nobrowse] [-mountPoint Path] DiskIdentifier");
+  }
+  standin::Device device = FindVolume(id);
+  const std::string node = VolumeNode(device);
+  if (!device.mount_point.empty()) {
+    std::cout << "Volume " << device.name << " on " << node << " is already mounted\n";
+    return 0;
+  }
+  const std::string mode = standin::Env("RAMDISK_STANDIN_MOUNT");
+  if (folder.empty() || mode == "ignore") {
+    folder = standin::VolumesRoot() + "/" + device.name;
+    if (::mkdir(folder.c_str(), 0755) != 0)
+      standin::Fail(1, "Volume on " + node + " failed to mount");
+  } else {
+    struct stat info;
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+      standin::Fail(1, "Volume on " + node + " failed to mount: no folder " + folder);
+  }
+  device.browse = browse;
+  device.late = mode.rfind("late:", 0) == 0 ? std::atoi(mode.c_str() + 5) : 0;
+  standin::MountVolume(device, folder);
+  std::cout << "Volume " << device.name << " on " << node << " mounted\n";
   return 0;
 }
 
@@ -144,8 +207,12 @@ int main(int argc, char** argv) {
     return Eject(args);
   if (verb == "unmountDisk")
     return UnmountDiskForce(args);
+  if (verb == "unmount")
+    return Unmount(args);
+  if (verb == "mount")
+    return MountAgain(args);
   standin::Fail(1,
                 "Usage:  diskutil [quiet] <verb> <options>\n"
                 "verbs handled by this stand-in: apfs create, erasevolume, eraseDisk, image "
-                "attach, eject, unmountDisk force");
+                "attach, eject, unmountDisk force, unmount, mount");
 }

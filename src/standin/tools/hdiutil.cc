@@ -66,13 +66,13 @@ int Detach(const std::vector<std::string>& args) {
     standin::Fail(1, "hdiutil: detach failed - No such file or directory");
 
   std::string name = standin::DeviceName(device->number);
-  if (!device->mount_point.empty()) {
-    if (!force && standin::InUse(device->mount_point))
+  standin::Device released = *device;
+  if (!released.mount_point.empty()) {
+    if (!standin::ReleaseVolume(released, force))
       standin::Fail(16, "hdiutil: couldn't unmount \"" + name + "\" - Resource busy");
-    standin::RemoveTree(device->mount_point);
     std::cout << "\"" << name << "\" unmounted.\n";
   }
-  standin::RemoveDevice(*device);
+  standin::RemoveDevice(released);
   std::cout << "\"" << name << "\" ejected.\n";
   return 0;
 }
@@ -130,8 +130,15 @@ int Info(const std::vector<std::string>& args) {
   std::cout << STANDIN_PLIST_PROLOG
       "\t<key>framework</key>\n\t<string>671.100.2</string>\n"
       "\t<key>images</key>\n\t<array>\n";
-  for (const standin::Device& device : standin::AllDevices())
+  for (standin::Device device : standin::AllDevices()) {
+    // A mount that has yet to show.
+    if (device.late > 0) {
+      --device.late;
+      standin::SaveDevice(device);
+      device.mount_point.clear();
+    }
     std::cout << Image(device);
+  }
   std::cout << "\t</array>\n"
                "\t<key>revision</key>\n\t<string>671.100.2</string>\n"
                "\t<key>vendor</key>\n\t<string>Apple</string>\n"

@@ -20,12 +20,12 @@
 
 namespace standin {
 
-namespace {
-
 std::string Env(const std::string& name) {
   const char* value = std::getenv(name.c_str());
   return value != nullptr ? value : "";
 }
+
+namespace {
 
 std::string Upper(std::string text) {
   for (char& c : text) {
@@ -92,6 +92,62 @@ std::string StateDir() {
 }
 
 std::string DevicePath(int number) { return StateDir() + "/" + DeviceName(number); }
+
+// Where an unmounted volume keeps its files; no "disk" prefix, so that
+// nothing takes it for a device.
+std::string KeptFiles(const Device& device) {
+  return StateDir() + "/files-" + DeviceName(device.number);
+}
+
+std::vector<std::string> Entries(const std::string& path) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(path.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..")
+        names.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  return names;
+}
+
+// Directories, files and symbolic links, as far as they can be read.
+void CopyTree(const std::string& from, const std::string& to) {
+  struct stat info;
+  if (::lstat(from.c_str(), &info) != 0)
+    return;
+  if (S_ISLNK(info.st_mode)) {
+    std::vector<char> target(static_cast<std::size_t>(info.st_size) + 1);
+    ssize_t size = ::readlink(from.c_str(), target.data(), target.size());
+    if (size >= 0)
+      (void)::symlink(std::string(target.data(), static_cast<std::size_t>(size)).c_str(),
+                      to.c_str());
+  } else if (S_ISDIR(info.st_mode)) {
+    ::mkdir(to.c_str(), info.st_mode & 07777);
+    for (const std::string& name : Entries(from))
+      CopyTree(from + "/" + name, to + "/" + name);
+  } else if (S_ISREG(info.st_mode)) {
+    std::ifstream in(from, std::ios::binary);
+    std::ofstream(to, std::ios::binary) << in.rdbuf();
+    ::chmod(to.c_str(), info.st_mode & 07777);
+  }
+}
+
+// Renamed where both lie on one file system, else copied and removed.
+void MoveContents(const std::string& from, const std::string& to) {
+  for (const std::string& name : Entries(from)) {
+    const std::string source = from + "/" + name, target = to + "/" + name;
+    if (::rename(source.c_str(), target.c_str()) != 0) {
+      CopyTree(source, target);
+      RemoveTree(source);
+    }
+  }
+}
+
+bool IsChosenFolder(const Device& device) {
+  return device.mount_point != VolumesRoot() + "/" + device.name;
+}
 
 }  // namespace
 
@@ -228,8 +284,11 @@ std::optional<Device> LoadDevice(int number) {
   // A container's file, or one still being written, holds no sector count.
   if (!std::getline(in, sectors) || sectors.empty() || sectors[0] < '0' || sectors[0] > '9')
     return std::nullopt;
-  in >> device.container;
+  std::size_t name_size = 0;
+  in >> device.container >> device.browse >> device.late >> name_size;
   in.ignore(1);
+  device.name.resize(name_size);
+  in.read(&device.name[0], static_cast<std::streamsize>(name_size));
   // The mount point is the rest of the file: a volume name may hold line feeds.
   std::stringstream rest;
   rest << in.rdbuf();
@@ -260,12 +319,17 @@ std::vector<Device> AllDevices() {
 
 void SaveDevice(const Device& device) {
   std::ofstream out(DevicePath(device.number), std::ios::trunc);
-  out << device.sectors << '\n' << device.container << '\n' << device.mount_point << '\n';
+  out << device.sectors << '\n'
+      << device.container << '\n'
+      << device.browse << ' ' << device.late << '\n'
+      << device.name.size() << '\n'
+      << device.name << device.mount_point << '\n';
 }
 
 void RemoveDevice(const Device& device) {
   if (device.container != 0)
     ::unlink(DevicePath(device.container).c_str());
+  RemoveTree(KeptFiles(device));
   ::unlink(DevicePath(device.number).c_str());
 }
 
@@ -283,6 +347,37 @@ void ForEachEntry(const std::string& path, const std::function<void(const std::s
     visit(name);
 }
 
+void UnmountVolume(Device& device) {
+  const std::string kept = KeptFiles(device);
+  ::mkdir(kept.c_str(), 0700);
+  MoveContents(device.mount_point, kept);
+  if (!IsChosenFolder(device))
+    ::rmdir(device.mount_point.c_str());
+  device.mount_point.clear();
+  SaveDevice(device);
+}
+
+void MountVolume(Device& device, const std::string& folder) {
+  const std::string kept = KeptFiles(device);
+  MoveContents(kept, folder);
+  ::rmdir(kept.c_str());
+  device.mount_point = folder;
+  SaveDevice(device);
+}
+
+bool ReleaseVolume(Device& device, bool force) {
+  if (device.mount_point.empty())
+    return true;
+  if (!force && InUse(device.mount_point))
+    return false;
+  for (const std::string& name : Entries(device.mount_point))
+    RemoveTree(device.mount_point + "/" + name);
+  if (!IsChosenFolder(device))
+    ::rmdir(device.mount_point.c_str());
+  device.mount_point.clear();
+  return true;
+}
+
 void RemoveTree(const std::string& path) {
   struct stat info;
   if (::lstat(path.c_str(), &info) != 0)
@@ -292,7 +387,8 @@ void RemoveTree(const std::string& path) {
     return;
   }
   ::chmod(path.c_str(), 0700);
-  ForEachEntry(path, [&](const std::string& name) { RemoveTree(path + "/" + name); });
+  for (const std::string& name : Entries(path))
+    RemoveTree(path + "/" + name);
   ::rmdir(path.c_str());
 }
 

@@ -29,12 +29,16 @@
 //                           replaced with: "malformed", "nodevice",
 //                           "emptydevice", "empty", or "file:PATH" for the
 //                           bytes of that file
+//   RAMDISK_STANDIN_MOUNT   how "diskutil mount" misbehaves: "ignore", exit
+//                           0 but mount where the system would, whatever
+//                           -mountPoint says; "late:N", the listing shows
+//                           the mount only from its (N+1)th run on
 // VERB is ATTACH, DETACH or INFO of "hdiutil"; APFS, ERASEVOLUME, ERASEDISK,
-// IMAGE (image attach), EJECT or UNMOUNTDISK of "diskutil"; DITTO of "ditto",
-// which has an injection of its own (ditto.cc).
+// IMAGE (image attach), EJECT, UNMOUNTDISK, UNMOUNT or MOUNT of "diskutil";
+// DITTO of "ditto", which has an injection of its own (ditto.cc).
 //
-// A volume is busy, and only a forced detach or eject takes it away, while a
-// process holds a file on it open (InUse).
+// A volume is busy, and only a forced detach, eject or unmount takes it
+// away, while a process holds a file on it open (InUse).
 
 #include <functional>
 #include <optional>
@@ -48,6 +52,9 @@ struct Device {
   unsigned long long sectors = 0;
   int container = 0;        // the APFS container disk on top of it; 0: none
   std::string mount_point;  // empty while not mounted
+  std::string name;         // the volume's, given by the format
+  bool browse = true;       // false: mounted "nobrowse"
+  int late = 0;             // runs of "hdiutil info" yet to show it unmounted
 };
 
 // Records the invocation, writes `warning` (when not empty) as a line to
@@ -106,6 +113,24 @@ bool InUse(const std::string& path);
 
 // Where volumes are mounted: $RAMDISK_STANDIN_VOLUMES, else "/Volumes".
 std::string VolumesRoot();
+
+// The value of an environment variable; empty when unset.
+std::string Env(const std::string& name);
+
+// A volume's files follow it as on a Mac. While it is unmounted they are
+// kept in the state directory; the system's folder for it, VolumesRoot()
+// + "/" + name, goes with the mount, and a folder of the user's choice
+// stays, empty.
+
+// Takes the volume of `device` off its mount point, keeping its files.
+void UnmountVolume(Device& device);
+// Mounts the volume of the unmounted `device` at the existing folder
+// `folder`, with the files it kept.
+void MountVolume(Device& device, const std::string& folder);
+// Takes the volume of `device` off its mount point for good, before the
+// device goes, with its files. False, leaving all as it was, when unforced
+// and the volume is busy (InUse).
+bool ReleaseVolume(Device& device, bool force);
 
 }  // namespace standin
 

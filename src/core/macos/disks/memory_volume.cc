@@ -2,6 +2,8 @@
 
 #include "core/common/ascii.h"
 #include "core/common/messages.h"
+#include "core/macos/disks/dismount_command.h"
+#include "core/macos/disks/volume_placement.h"
 #include "core/macos/runner/command.h"
 
 namespace ramdisk {
@@ -47,6 +49,40 @@ void TMemoryVolume::CreateVolume() {
     image_tool.Execute({diskutil ? "eject" : "detach", Device});
     throw;
   }
+  MountedAt = SystemMountPoint;
+  try {
+    if (Hidden || !MountPoint.empty())
+      Place();
+    if (OnMounted)
+      OnMounted();
+  } catch (...) {
+    MountedAt.clear();
+    // Forced: the volume holds nothing of the user's, but may hold the
+    // markers, and a fresh mount may still be busy.
+    TDismountCommand undo;
+    undo.MountPoint = Device;
+    undo.Force = true;
+    undo.Execute();
+    throw;
+  }
+}
+
+void TMemoryVolume::Place() {
+  if (Hidden)
+    WriteQuietMarkers(SystemMountPoint);
+  const std::string node = VolumeNodeAt(Device, SystemMountPoint);
+  TCommand disk_tool("diskutil");
+  disk_tool.Execute({"unmount", node});
+  TStringArray mount = {"mount"};
+  if (Hidden)
+    mount.push_back("nobrowse");
+  if (!MountPoint.empty())
+    mount.insert(mount.end(), {"-mountPoint", MountPoint});
+  mount.push_back(node);
+  disk_tool.Execute(mount);
+  const std::string target = MountPoint.empty() ? SystemMountPoint : MountPoint;
+  AwaitMount(Device, node, target);
+  MountedAt = target;
 }
 
 }  // namespace ramdisk

@@ -2,6 +2,7 @@
 #define RAMDISK_CORE_MACOS_DISKS_MEMORY_VOLUME_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/common/exception.h"
@@ -10,7 +11,8 @@
 
 namespace ramdisk {
 
-// The property list of the image tool named no device.
+// The property list of the image tool named no device, or a new volume
+// could not be put where it was asked for.
 class EVolumeError : public Exception {
  public:
   using Exception::Exception;
@@ -30,7 +32,9 @@ class TBasicVolume {
 };
 
 // A request for a RAM-backed volume. The caller fills Size, FileSystem (APFS
-// unless set) and Name, then calls CreateVolume once.
+// unless set) and Name, for a quiet volume or one at a folder of its
+// choice also Hidden, MountPoint and SystemMountPoint, then calls
+// CreateVolume once.
 class TMemoryVolume : public TBasicVolume {
  public:
   TMemoryVolume() { FileSystem = fsAPFS; }
@@ -50,10 +54,37 @@ class TMemoryVolume : public TBasicVolume {
   // "detach" Device. "diskutil" runs "image" "attach" "--plist" "--noMount"
   // "ram://N", undone by "eject" Device; a device it reports by its bare
   // identifier ("disk4") is taken as its node path ("/dev/disk4").
+  //
+  // With Hidden or a MountPoint, the formatted volume, which the system
+  // mounted at SystemMountPoint, is placed (volume_placement.h): with
+  // Hidden the quiet markers are written at SystemMountPoint; the volume's
+  // node is looked up there (VolumeNodeAt); "diskutil" "unmount" node and
+  // "diskutil" "mount" ["nobrowse" with Hidden] ["-mountPoint" MountPoint]
+  // node run; and AwaitMount waits until the listing shows it at
+  // MountedAt. Then OnMounted runs, when set. When any of these fails, the
+  // whole RAM disk is detached, forced (TDismountCommand), and the failed
+  // step's error raised, or the detach's when that fails too.
   void CreateVolume();
 
   std::string Device;
   std::string Name;
+  // Whether the volume is mounted "nobrowse", out of Finder's sight, and
+  // never indexed or logged.
+  bool Hidden = false;
+  // The existing, empty folder to mount the volume at; empty for the
+  // system's choice, SystemMountPoint.
+  std::string MountPoint;
+  // Where the system mounts the volume when it is formatted: "/Volumes/" +
+  // Name for the tool.
+  std::string SystemMountPoint;
+  // Where the volume is mounted once CreateVolume has placed it:
+  // MountPoint, else SystemMountPoint. Empty again when it fails.
+  std::string MountedAt;
+  // A last step, with the volume at MountedAt, that the same undo covers.
+  std::function<void()> OnMounted;
+
+ private:
+  void Place();
 };
 
 }  // namespace ramdisk

@@ -1,11 +1,13 @@
 #include "core/macos/disks/ram_disk_list.h"
 
+#include <algorithm>
 #include <limits>
 #include <string_view>
 
 #include "core/common/ascii.h"
 #include "core/common/messages.h"
 #include "core/macos/disks/memory_volume.h"
+#include "core/macos/disks/mount_point.h"
 #include "core/macos/runner/command.h"
 
 namespace ramdisk {
@@ -44,8 +46,9 @@ TRamDisk ReadRamDisk(XPathSession& session, XPathSession::Node image,
                      std::optional<std::uint64_t> size) {
   TRamDisk disk;
   disk.Size = size;
-  std::string first, container, device, text;
+  std::string first, container, text;
   for (XPathSession::Node entity : session.Select(kEntitiesQuery, image)) {
+    std::string device;
     if (Find(session, kDevEntryQuery, entity, device)) {
       if (first.empty())
         first = device;
@@ -57,8 +60,10 @@ TRamDisk ReadRamDisk(XPathSession& session, XPathSession::Node image,
           container = device;
       }
     }
-    if (Find(session, kMountPointQuery, entity, text))
+    if (Find(session, kMountPointQuery, entity, text)) {
       disk.MountPoints.push_back(text);
+      disk.MountedDevices.push_back(device);
+    }
   }
   if (disk.Device.empty())
     disk.Device = !container.empty() ? container : first;
@@ -95,6 +100,19 @@ std::vector<TRamDisk> ListRamDisks() {
   TCommand image_tool("hdiutil");
   image_tool.Execute({"info", "-plist"});
   return ReadRamDisks(*image_tool.Document());
+}
+
+std::optional<TRamDisk> RamDiskMountedAt(const std::string& path) {
+  // Compared as the system names the volume there: a plain directory, a
+  // link, or a name in another letter case or normalisation matches no
+  // mount point that the listing shows.
+  const std::string mounted_on = MountPointHolding(path);
+  for (TRamDisk& disk : ListRamDisks()) {
+    const TStringArray& points = disk.MountPoints;
+    if (!disk.Device.empty() && std::find(points.begin(), points.end(), mounted_on) != points.end())
+      return std::move(disk);
+  }
+  return std::nullopt;
 }
 
 }  // namespace ramdisk

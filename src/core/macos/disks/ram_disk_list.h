@@ -23,6 +23,9 @@ struct TRamDisk {
   // The mount points of the image's entities, in the order listed; empty
   // when none of them is mounted.
   TStringArray MountPoints;
+  // For each of MountPoints, the "dev-entry" of the entity mounted there
+  // ("/dev/disk5s1" for an APFS volume); empty when it names none.
+  TStringArray MountedDevices;
 };
 
 // Whether `device` is the node path of a whole disk: "/dev/disk" and one or
@@ -44,6 +47,11 @@ std::vector<TRamDisk> ReadRamDisks(const XmlDocument& info);
 // errors for a failed run or output that is not XML, then those of
 // ReadRamDisks.
 std::vector<TRamDisk> ListRamDisks();
+
+// The RAM disk that ListRamDisks shows mounted where the file system that
+// holds `path` is mounted (MountPointHolding), byte for byte; none when no
+// RAM disk with a device is mounted there. Raises what ListRamDisks raises.
+std::optional<TRamDisk> RamDiskMountedAt(const std::string& path);
 
 }  // namespace ramdisk
 
