@@ -186,10 +186,10 @@ TEST_F(AddDiskTest, LoadsTheFolderOntoTheNewDisk) {
                 "General error: ditto: Permission denied\n");
   Lines tail = ToolRuns();
   tail.erase(tail.begin(), tail.begin() + static_cast<long>(runs));
-  EXPECT_EQ(tail,
-            (Lines{"hdiutil\tinfo\t-plist", AttachRun("2048"),
-                   "diskutil\tquiet\terasevolume\tHFS+\ty\t/dev/disk6",
-                   "ditto\t" + made + "/a\t" + volumes() + "y/a", "hdiutil\tdetach\t/dev/disk6"}));
+  EXPECT_EQ(tail, (Lines{"hdiutil\tinfo\t-plist", AttachRun("2048"),
+                         "diskutil\tquiet\terasevolume\tHFS+\ty\t/dev/disk6",
+                         "ditto\t" + made + "/a\t" + volumes() + "y/a",
+                         "hdiutil\tdetach\t/dev/disk6\t-force"}));
   EXPECT_EQ(AttachedDevices(), 2);
   EXPECT_EQ(testing::TreeText(made).substr(0, 11), "/a 644 old ");
 }
