@@ -302,5 +302,29 @@ TEST_F(DelDiskTest, SavesOnlyAKeptRamDisk) {
   EXPECT_FALSE(PathExists(dir() + "/keep"));
 }
 
+// A kept disk at a folder of the user's is loaded there, and saved when
+// named by that folder; a folder to keep in at or below it is refused.
+TEST_F(DelDiskTest, KeepsADiskAtAChosenFolder) {
+  const std::string mounted = dir() + "/mnt", folder = dir() + "/keep";
+  testing::MakeDirs(mounted);
+  testing::WriteFile(folder + "/a", "old");
+  EXPECT_EQ(testing::Reported({"-size:1m", "-mount:" + mounted, "-keep:" + mounted + "/k"},
+                              [&] { AddDisk("x", volumes()); }),
+            "General error: Folder " + mounted + "/k lies on a RAM disk\n");
+  EXPECT_EQ(testing::Reported({"-size:1m", "-mount:" + mounted, "-keep:" + folder},
+                              [&] { AddDisk("x", volumes()); }),
+            "Creating memory volume...\nLoading memory volume from " + folder +
+                "...\nCreated memory volume " + mounted + "\n");
+  testing::WriteFile(mounted + "/a", "new");
+  const std::string saved =
+      "Saving memory volume to " + folder + "...\nSaved memory volume " + mounted + " to " + folder;
+  EXPECT_EQ(testing::Reported({}, [&] { SavePath(mounted); }), saved + "\n");
+  EXPECT_EQ(testing::Reported({}, [&] { DelPath(mounted); }),
+            saved + "\nRemoving memory volume...\nRemoved memory volume " + mounted + "\n");
+  EXPECT_EQ(testing::TreeText(folder).substr(0, 11), "/a 644 new ");
+  EXPECT_EQ(testing::Reported({}, [&] { SavePath(mounted); }),
+            "General error: Volume " + mounted + " is not a RAM disk\n");
+}
+
 }  // namespace
 }  // namespace ramdisk
