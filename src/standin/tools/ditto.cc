@@ -6,7 +6,7 @@
 //
 // Failure injection: RAMDISK_STANDIN_FAIL_DITTO and RAMDISK_STANDIN_SIGNAL_DITTO
 // as for every verb; RAMDISK_STANDIN_DITTO_HALFWAY="STATUS:TEXT" copies half
-// of SRC's files and links (rounded down), then writes TEXT to standard error
+// of SRC's files and links (rounded up), then writes TEXT to standard error
 // and exits with STATUS, as a copy that runs out of space does.
 
 #include <errno.h>
@@ -73,12 +73,15 @@ void KeepAttributes(const std::string& target, const struct stat& info) {
     Failed(target);
 }
 
+[[noreturn]] void FailHalfway() {
+  std::string::size_type colon = halfway.find(':');
+  standin::Fail(std::atoi(halfway.substr(0, colon).c_str()),
+                colon == std::string::npos ? "" : halfway.substr(colon + 1));
+}
+
 void CountOne() {
-  if (copies_left-- == 0) {
-    std::string::size_type colon = halfway.find(':');
-    standin::Fail(std::atoi(halfway.substr(0, colon).c_str()),
-                  colon == std::string::npos ? "" : halfway.substr(colon + 1));
-  }
+  if (copies_left-- == 0)
+    FailHalfway();
 }
 
 void CopyFile(const std::string& source, const std::string& target) {
@@ -149,8 +152,10 @@ int main(int argc, char** argv) {
     standin::Fail(1, "usage: ditto src dst (the only form of this stand-in)");
   if (const char* value = std::getenv("RAMDISK_STANDIN_DITTO_HALFWAY"); value && *value) {
     halfway = value;
-    copies_left = CountCopies(argv[1]) / 2;
+    copies_left = (CountCopies(argv[1]) + 1) / 2;
   }
   Copy(argv[1], argv[2]);
+  if (!halfway.empty())
+    FailHalfway();
   return 0;
 }
