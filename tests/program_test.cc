@@ -99,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{{"-del:/dev/disk4s1"}, "General error: Invalid mount point string: /dev/disk4s1\n"},
         RunCase{{"-del/dev/rdisk4"}, "General error: Invalid mount point string: /dev/rdisk4\n"},
         RunCase{{"-del:/dev/disk"}, "General error: Invalid mount point string: /dev/disk\n"},
-        RunCase{{"-del:disk4"}, "General error: No volumes named disk4 found\n"}));
+        RunCase{{"-del:disk4"}, "General error: No volumes named disk4 found\n"},
+        RunCase{{"-del:/nowhere/x//"}, "General error: No volumes named /nowhere/x found\n"}));
 
 // Standard output as a careless parent may leave it: unwritable, or closed.
 TEST(ProgramTest, CarelessParentsOutput) {

@@ -273,11 +273,25 @@ INSTANTIATE_TEST_SUITE_P(
          0,
          1}}));
 
+using PlaceOnceTest = testing::StandInTest;
+
+// The listing names a mount point as the system resolves it; the folder
+// given through a link is the same folder.
+TEST_F(PlaceOnceTest, AFolderNamedThroughALink) {
+  testing::MakeDirs(dir() + "/chosen");
+  ASSERT_EQ(::symlink((dir() + "/chosen").c_str(), (dir() + "/link").c_str()), 0);
+  TMemoryVolume volume;
+  volume.Size = 1 << 20;
+  volume.Name = "a b";
+  volume.MountPoint = dir() + "/link";
+  volume.SystemMountPoint = volumes() + "a b";
+  EXPECT_EQ(testing::Outcome([&] { volume.CreateVolume(); }), kOk);
+  EXPECT_EQ(volume.MountedAt, dir() + "/link");
+}
+
 // The markers go where the format mounted the volume; a volume that is not
 // there is not looked for elsewhere.
-using PlaceFailureTest = testing::StandInTest;
-
-TEST_F(PlaceFailureTest, VolumeNotWhereTheFormatPutIt) {
+TEST_F(PlaceOnceTest, VolumeNotWhereTheFormatPutIt) {
   TMemoryVolume volume;
   volume.Size = 1 << 20;
   volume.Name = "a b";

@@ -5,6 +5,7 @@
 // that the stand-in "hdiutil" keeps.
 
 #include <errno.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -174,9 +175,13 @@ int MountAgain(const std::vector<std::string>& args) {
     if (::mkdir(folder.c_str(), 0755) != 0)
       standin::Fail(1, "Volume on " + node + " failed to mount");
   } else {
+    // The system names a mount point with its links resolved.
+    char resolved[PATH_MAX];
     struct stat info;
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        ::realpath(folder.c_str(), resolved) == nullptr)
       standin::Fail(1, "Volume on " + node + " failed to mount: no folder " + folder);
+    folder = resolved;
   }
   device.browse = browse;
   device.late = mode.rfind("late:", 0) == 0 ? std::atoi(mode.c_str() + 5) : 0;

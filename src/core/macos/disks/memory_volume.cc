@@ -57,8 +57,8 @@ void TMemoryVolume::CreateVolume() {
       OnMounted();
   } catch (...) {
     MountedAt.clear();
-    // Forced: the volume holds nothing of the user's, but may hold the
-    // markers, and a fresh mount may still be busy.
+    // Forced: the volume holds nothing of the user's yet, and one just
+    // mounted may still be busy.
     TDismountCommand undo;
     undo.MountPoint = Device;
     undo.Force = true;
