@@ -297,6 +297,10 @@ TEST_F(DelDiskTest, SavesOnlyAKeptRamDisk) {
   EXPECT_EQ(testing::Reported({}, [&] { SaveDisk("plain", volumes()); }), NotRamDisk("plain"));
   EXPECT_EQ(testing::Reported({}, [&] { SaveDisk("none", volumes()); }),
             "General error: No volumes named none found\n");
+  testing::WriteFile(volumes() + "x/" + kKeepFileName, volumes() + "x/in\n");
+  EXPECT_EQ(testing::Reported({}, [&] { SaveDisk("x", volumes()); }),
+            "General error: Folder " + volumes() + "x/in lies on a RAM disk\n");
+  ::unlink((volumes() + "x/" + kKeepFileName).c_str());
   EXPECT_EQ(testing::Reported({}, [&] { DelDisk("x", volumes()); }),
             "Removing memory volume...\nRemoved memory volume " + volumes() + "x\n");
   EXPECT_FALSE(PathExists(dir() + "/keep"));

@@ -93,6 +93,9 @@ bool SaveKeptVolume(const std::string& mount_point) {
   const std::string dir = KeptFolder(mount_point);
   if (dir.empty())
     return false;
+  // A copy into the volume itself would never end.
+  if (IsAtOrBelow(dir, mount_point))
+    throw EInputError(FormatMessage(messages::kFolderOnRamDisk, dir));
   StdOut().WriteLine("Saving memory volume to " + dir + "...");
   SaveContents(mount_point, dir);
   StdOut().WriteLine("Saved memory volume " + mount_point + " to " + dir);

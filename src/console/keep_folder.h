@@ -20,7 +20,8 @@ std::string CheckedKeepFolder(const std::string& value, const TStringArray& moun
 
 // When the volume mounted at `mount_point` is kept, saves its contents to its folder (SaveContents)
 // between the lines "Saving memory volume to DIR..." and "Saved memory volume MOUNTPOINT to DIR";
-// raises the save's error. True when it saved.
+// raises the save's error, and EInputError "Folder DIR lies on a RAM disk" when DIR is at or
+// below `mount_point`. True when it saved.
 bool SaveKeptVolume(const std::string& mount_point);
 
 }  // namespace ramdisk
