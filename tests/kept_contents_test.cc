@@ -251,5 +251,23 @@ INSTANTIATE_TEST_SUITE_P(
          kOld}}),
     [](const ::testing::TestParamInfo<KeepCase>& row) { return std::string(row.param.name); });
 
+// A save run with sudo leaves the folder its owner's, with its mode.
+TEST_F(KeepTest, KeepsTheFolderOwnerAndMode) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "giving a folder away needs root";
+  const std::string volume = dir() + "/volume", folder = dir() + "/keep";
+  Fill(volume, kNew);
+  Fill(folder, kOld);
+  ASSERT_EQ(::chown(folder.c_str(), 1234, 5678), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0710), 0);
+  EXPECT_EQ(testing::Outcome([&] { SaveContents(volume, folder); }), "accepted");
+  struct stat info;
+  ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 1234u);
+  EXPECT_EQ(info.st_gid, 5678u);
+  EXPECT_EQ(info.st_mode & 07777, 0710u);
+  EXPECT_EQ(testing::TreeText(folder), Reference(dir() + "/reference", kNew));
+}
+
 }  // namespace
 }  // namespace ramdisk

@@ -108,6 +108,10 @@ void ReplaceFolder(const std::string& dir, const std::string& fresh) {
     FlushParent(dir);
     return;
   }
+  // The folder keeps its owner, also for a save run with sudo; a user who
+  // may not give it away keeps it anyway.
+  if (::chown(fresh.c_str(), info.st_uid, info.st_gid) != 0) {
+  }
   ::chmod(fresh.c_str(), info.st_mode & 07777);
   const int error = ExchangeNames(fresh, dir);
   if (error == 0) {
