@@ -1,12 +1,10 @@
 #include "console/keep_folder.h"
 
-#include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <memory>
-#include <vector>
 
 #include "console/input_error.h"
 #include "core/common/ascii.h"
