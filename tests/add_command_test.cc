@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "console/commands.h"
+#include "core/macos/disks/kept_contents.h"
 #include "support/files.h"
 #include "support/outcome.h"
 #include "support/stand_ins.h"
@@ -128,6 +129,71 @@ TEST_F(AddDiskTest, FailedCreationFollowsTheProgressLine) {
   SetEnv("RAMDISK_STANDIN_FAIL_ATTACH", "1:hdiutil: attach failed - Resource busy");
   EXPECT_EQ(Add("x", {"-size:1g"}),
             std::string(kCreating) + "General error: hdiutil: attach failed - Resource busy\n");
+}
+
+// The folder is checked before anything is made; only the check against
+// the RAM disks reads their listing. "$T" stands for the test's folder,
+// "$V" for the folder of volumes.
+TEST_F(AddDiskTest, RefusesAFolderThatCannotKeepTheContents) {
+  testing::Reported({"-size:1m"}, [&] { AddDisk("r", volumes()); });
+  testing::WriteFile(dir() + "/file", "");
+  testing::MakeDirs(dir() + "/home");
+  SetEnv("HOME", dir() + "/home");
+  const std::pair<std::string, std::string> refusals[] = {
+      {"keep", "Folder keep is not an absolute path"},
+      {"~keep", "Folder ~keep is not an absolute path"},
+      {"", "Invalid folder string: "},
+      {"/", "Invalid folder string: /"},
+      {"$T/..", "Invalid folder string: $T/.."},
+      {"$T/a\tb", "Invalid folder string: $T/a\tb"},
+      {"$T/a\x7f", "Invalid folder string: $T/a\x7f"},
+      {"$T/missing/keep", "Folder $T/missing/keep does not exist, nor does its parent"},
+      {"~/missing/keep", "Folder ~/missing/keep does not exist, nor does its parent"},
+      {"$T/file", "Folder $T/file is not a directory"},
+      {"$T/file/", "Folder $T/file/ is not a directory"},
+      {"$Vx", "Folder $Vx lies on a RAM disk"},
+      {"$Vr/keep", "Folder $Vr/keep lies on a RAM disk"},
+      {"$Vr/", "Folder $Vr/ lies on a RAM disk"}};
+  const std::size_t runs = ToolRuns().size();
+  for (auto [value, message] : refusals) {
+    for (std::string* text : {&value, &message}) {
+      for (const auto& [mark, path] : {std::pair{"$T", dir()}, std::pair{"$V", volumes()}}) {
+        for (auto at = text->find(mark); at != std::string::npos; at = text->find(mark))
+          text->replace(at, 2, path);
+      }
+    }
+    EXPECT_EQ(Add("x", {"-size:1m", "-keep:" + value}), "General error: " + message + "\n");
+  }
+  for (std::size_t run = runs; run < ToolRuns().size(); ++run)
+    EXPECT_EQ(ToolRuns()[run], "hdiutil\tinfo\t-plist");
+  EXPECT_EQ(AttachedDevices(), 2);
+}
+
+// A folder that does not exist is made, private to its owner; a load that
+// fails detaches the disk again and leaves the folder as it was.
+TEST_F(AddDiskTest, LoadsTheFolderOntoTheNewDisk) {
+  SetEnv("HOME", dir());
+  const std::string made = dir() + "/made", created = "Created memory volume " + volumes();
+  EXPECT_EQ(Add("x", {"-size:1m", "-keep:~/made/"}),
+            kCreating + ("Loading memory volume from " + made + "...\n") + created + "x\n");
+  struct stat info;
+  EXPECT_TRUE(::stat(made.c_str(), &info) == 0 && (info.st_mode & 07777) == 0700);
+  EXPECT_EQ(KeptFolder(volumes() + "x"), made);
+
+  testing::WriteFile(made + "/a", "old");
+  SetEnv("RAMDISK_STANDIN_FAIL_DITTO", "1:ditto: Permission denied");
+  const std::size_t runs = ToolRuns().size();
+  EXPECT_EQ(Add("y", {"-size:1m", "-fs:hfs+", "-keep:" + made}),
+            kCreating + ("Loading memory volume from " + made + "...\n") +
+                "General error: ditto: Permission denied\n");
+  Lines tail = ToolRuns();
+  tail.erase(tail.begin(), tail.begin() + static_cast<long>(runs));
+  EXPECT_EQ(tail, (Lines{"hdiutil\tinfo\t-plist", AttachRun("2048"),
+                         "diskutil\tquiet\terasevolume\tHFS+\ty\t/dev/disk6",
+                         "ditto\t" + made + "/a\t" + volumes() + "y/a",
+                         "hdiutil\tdetach\t/dev/disk6\t-force"}));
+  EXPECT_EQ(AttachedDevices(), 2);
+  EXPECT_EQ(testing::TreeText(made).substr(0, 11), "/a 644 old ");
 }
 
 }  // namespace

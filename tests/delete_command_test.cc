@@ -1,14 +1,20 @@
 // The delete command in this process, against the stand-in disk tools and a
 // folder of volumes of the test's own.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <tuple>
 
 #include "console/commands.h"
+#include "core/common/file_tree.h"
+#include "core/common/unique_fd.h"
+#include "core/macos/disks/kept_contents.h"
 #include "core/macos/disks/mount_point.h"
 #include "core/macos/runner/command.h"
 #include "support/child_process.h"
@@ -145,6 +151,7 @@ const std::string kRemovedAp = "Removing memory volume...\nRemoved memory volume
 const std::string kRemovedA = "Removing memory volume...\nRemoved memory volume $Va\n";
 const std::string kRemovedB = "Removing memory volume...\nRemoved memory volume $Vb\n";
 const std::string kRemoved7 = "Removing memory volume...\nRemoved memory volume /dev/disk7\n";
+const std::string kRemoved4 = "Removing memory volume...\nRemoved memory volume /dev/disk4\n";
 const std::string kBusy = "hdiutil: couldn't unmount \"disk4\" - Resource busy";
 const Lines kForce = {"-force"};
 const Lines kEject5 = {"diskutil\tunmountDisk\tforce\t/dev/disk5", "diskutil\teject\t/dev/disk5"};
@@ -218,6 +225,141 @@ TEST(MountPointTest, NamesWhatStatfsAnswers) {
     EXPECT_EQ(MountPointFromStatfs("/Volumes/b/c", status, buffer.data(), buffer.size()), answer)
         << testing::Printable(buffer);
   }
+}
+
+// A kept RAM disk "x": its folder held "old" before the add, its volume
+// holds "new" now. `target` names it as DelDisk or DelDevice does, or is
+// "save" for SaveDisk. "$V" in `out` stands for the folder of volumes, "$D"
+// for the kept folder.
+struct KeptCase {
+  std::string target;
+  Lines args;
+  Lines environment;  // "NAME=value"
+  bool held_open;     // a file on the volume is open
+  std::string out;
+  bool detached;
+  const char* kept;  // what the folder holds afterwards
+};
+
+std::ostream& operator<<(std::ostream& os, const KeptCase& c) {
+  return os << "[" << c.target << "]" << testing::Bracketed(c.args)
+            << testing::Bracketed(c.environment) << (c.held_open ? " held open" : "");
+}
+
+class KeptDeleteTest : public testing::StandInTest,
+                       public ::testing::WithParamInterface<KeptCase> {};
+
+TEST_P(KeptDeleteTest, SavesBeforeItDetaches) {
+  const KeptCase& c = GetParam();
+  const std::string folder = dir() + "/keep";
+  testing::WriteFile(folder + "/a", "old");
+  testing::Reported({"-size:1m", "-fs:hfs+", "-keep:" + folder}, [&] { AddDisk("x", volumes()); });
+  testing::WriteFile(volumes() + "x/a", "new");
+  for (const std::string& entry : c.environment)
+    SetEnv(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
+  UniqueFd held;
+  if (c.held_open)
+    held.reset(::open((volumes() + "x/a").c_str(), O_RDONLY | O_CLOEXEC));
+
+  std::string out = c.out;
+  for (const auto& [mark, value] : {std::pair{"$V", volumes()}, std::pair{"$D", folder}}) {
+    for (auto at = out.find(mark); at != std::string::npos; at = out.find(mark))
+      out.replace(at, 2, value);
+  }
+  EXPECT_EQ(testing::Reported(c.args,
+                              [&] {
+                                if (c.target == "save")
+                                  SaveDisk("x", volumes());
+                                else if (c.target == "x")
+                                  DelDisk("x", volumes());
+                                else
+                                  DelDevice(c.target);
+                              }),
+            out);
+  EXPECT_EQ(AttachedDevices(), c.detached ? 0 : 1);
+  std::ifstream file(folder + "/a");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), c.kept);
+  EXPECT_FALSE(PathExists(folder + "/" + kKeepFileName));
+}
+
+const std::string kSavedX = "Saving memory volume to $D...\nSaved memory volume $Vx to $D\n";
+const char kHalfway[] = "RAMDISK_STANDIN_DITTO_HALFWAY=1:ditto: No space left on device";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, KeptDeleteTest,
+    ::testing::ValuesIn(std::vector<KeptCase>{
+        {"x", {}, {}, false, kSavedX + kRemovedX, true, "new"},
+        {"/dev/disk4", {}, {}, false, kSavedX + kRemoved4, true, "new"},
+        {"x", {"-discard"}, {}, false, kRemovedX, true, "old"},
+        {"/dev/disk4", {"-discard"}, {}, false, kRemoved4, true, "old"},
+        // Forced, a busy volume is still saved first.
+        {"x", kForce, {}, true, kSavedX + kRemovedX, true, "new"},
+        {"save", {}, {}, true, kSavedX, false, "new"},
+        {"save", {"-discard"}, {}, false, kSavedX, false, "new"},
+        // A save that fails detaches nothing; a detach that fails keeps the save.
+        {"x",
+         kForce,
+         {kHalfway},
+         false,
+         "Saving memory volume to $D...\nGeneral error: ditto: No space left on device\n",
+         false,
+         "old"},
+        {"save",
+         {},
+         {kHalfway},
+         false,
+         "Saving memory volume to $D...\nGeneral error: ditto: No space left on device\n",
+         false,
+         "old"},
+        {"x",
+         {},
+         {},
+         true,
+         kSavedX + "Removing memory volume...\nGeneral error: " + kBusy + "\n",
+         false,
+         "new"}}));
+
+// Only a RAM disk with a keep file is saved, or saved to.
+TEST_F(DelDiskTest, SavesOnlyAKeptRamDisk) {
+  testing::Reported({"-size:1m"}, [&] { AddDisk("x", volumes()); });
+  testing::MakeDirs(volumes() + "plain");
+  testing::WriteFile(volumes() + "plain/" + kKeepFileName, dir() + "/keep\n");
+  EXPECT_EQ(testing::Reported({}, [&] { SaveDisk("x", volumes()); }),
+            "General error: Volume x has no folder to keep its contents\n");
+  EXPECT_EQ(testing::Reported({}, [&] { SaveDisk("plain", volumes()); }), NotRamDisk("plain"));
+  EXPECT_EQ(testing::Reported({}, [&] { SaveDisk("none", volumes()); }),
+            "General error: No volumes named none found\n");
+  testing::WriteFile(volumes() + "x/" + kKeepFileName, volumes() + "x/in\n");
+  EXPECT_EQ(testing::Reported({}, [&] { SaveDisk("x", volumes()); }),
+            "General error: Folder " + volumes() + "x/in lies on a RAM disk\n");
+  ::unlink((volumes() + "x/" + kKeepFileName).c_str());
+  EXPECT_EQ(testing::Reported({}, [&] { DelDisk("x", volumes()); }),
+            "Removing memory volume...\nRemoved memory volume " + volumes() + "x\n");
+  EXPECT_FALSE(PathExists(dir() + "/keep"));
+}
+
+// A kept disk at a folder of the user's is loaded there, and saved when
+// named by that folder; a folder to keep in at or below it is refused.
+TEST_F(DelDiskTest, KeepsADiskAtAChosenFolder) {
+  const std::string mounted = dir() + "/mnt", folder = dir() + "/keep";
+  testing::MakeDirs(mounted);
+  testing::WriteFile(folder + "/a", "old");
+  EXPECT_EQ(testing::Reported({"-size:1m", "-mount:" + mounted, "-keep:" + mounted + "/k"},
+                              [&] { AddDisk("x", volumes()); }),
+            "General error: Folder " + mounted + "/k lies on a RAM disk\n");
+  EXPECT_EQ(testing::Reported({"-size:1m", "-mount:" + mounted, "-keep:" + folder},
+                              [&] { AddDisk("x", volumes()); }),
+            "Creating memory volume...\nLoading memory volume from " + folder +
+                "...\nCreated memory volume " + mounted + "\n");
+  testing::WriteFile(mounted + "/a", "new");
+  const std::string saved =
+      "Saving memory volume to " + folder + "...\nSaved memory volume " + mounted + " to " + folder;
+  EXPECT_EQ(testing::Reported({}, [&] { SavePath(mounted); }), saved + "\n");
+  EXPECT_EQ(testing::Reported({}, [&] { DelPath(mounted); }),
+            saved + "\nRemoving memory volume...\nRemoved memory volume " + mounted + "\n");
+  EXPECT_EQ(testing::TreeText(folder).substr(0, 11), "/a 644 new ");
+  EXPECT_EQ(testing::Reported({}, [&] { SavePath(mounted); }),
+            "General error: Volume " + mounted + " is not a RAM disk\n");
 }
 
 }  // namespace

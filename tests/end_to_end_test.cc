@@ -1,6 +1,7 @@
 // The built tool against the stand-in disk tools, with volumes mounted below
 // the real /Volumes: what the tests in this process cannot show.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <sstream>
 
 #include "core/common/directory.h"
+#include "core/common/unique_fd.h"
 #include "core/macos/xml/xml_document.h"
 #include "standin/tools/attach_plist.h"
 #include "support/files.h"
@@ -18,16 +20,19 @@
 namespace ramdisk {
 namespace {
 
-// What the LaunchAgent example runs, after the installed tool's path, which
-// it must name. It runs at login, and since launchd expands no "~", the
-// logs' paths must be written out.
-std::vector<std::string> LaunchAgentArguments() {
+// What a LaunchAgent example runs, after the installed tool's path, which
+// it must name. It runs at login ("true" first in `when`) or every so many
+// seconds (the number first), and since launchd expands no "~", the logs'
+// paths must be written out.
+std::vector<std::string> LaunchAgentArguments(const char* path = RAMDISK_LAUNCH_AGENT,
+                                              const std::string& when = "true") {
   std::stringstream text;
-  text << std::ifstream(RAMDISK_LAUNCH_AGENT).rdbuf();
+  text << std::ifstream(path).rdbuf();
   const XmlDocument agent(text.str());
   std::string checks;
   agent.Evaluate(
-      "concat(name(dict/*[preceding-sibling::key[1]='RunAtLoad']), count(dict/string["
+      "concat(name(dict/*[preceding-sibling::key[1]='RunAtLoad']), "
+      "dict/integer[preceding-sibling::key[1]='StartInterval'], count(dict/string["
       "preceding-sibling::key[1][.='StandardOutPath' or .='StandardErrorPath']]["
       "starts-with(., '/Users/YOU/Library/Logs/')]))",
       checks);
@@ -36,7 +41,7 @@ std::vector<std::string> LaunchAgentArguments() {
   for (XPathSession::Node argument : session.Select(
            "dict/array[preceding-sibling::key[1]='ProgramArguments']/string", session.Root()))
     session.Evaluate(".", argument, args.emplace_back());
-  EXPECT_EQ(checks + " " + (args.empty() ? "" : args.front()), "true2 /usr/local/bin/ramdisk");
+  EXPECT_EQ(checks + " " + (args.empty() ? "" : args.front()), when + "2 /usr/local/bin/ramdisk");
   return args.empty() ? args : std::vector<std::string>(args.begin() + 1, args.end());
 }
 
@@ -90,6 +95,52 @@ TEST_F(ToolTest, AddsListsAndDeletesBelowVolumes) {
   EXPECT_EQ(AttachedDevices(), 0);
 }
 
+// What a kept disk holds comes back after a delete and an add, its
+// housekeeping never reaches the folder, and a file held open keeps the
+// disk attached, saved. The disk is the LaunchAgent examples': one adds it
+// at login, one saves it every 10 minutes.
+TEST_F(ToolTest, KeepsTheContentsAcrossADeleteAndAnAdd) {
+  const std::string folder = dir() + "/RAMDisk/work", volume = "/Volumes/work";
+  testing::MakeDirs(dir() + "/RAMDisk");
+  SetEnv("HOME", dir());
+  const std::vector<std::string> add = LaunchAgentArguments(RAMDISK_KEPT_AGENT);
+  const std::vector<std::string> save = LaunchAgentArguments(RAMDISK_SAVE_AGENT, "600");
+  const std::string loaded = "Creating memory volume...\nLoading memory volume from " + folder +
+                             "...\nCreated memory volume /Volumes/work\nexit 0";
+  const std::string saved =
+      "Saving memory volume to " + folder + "...\nSaved memory volume /Volumes/work to " + folder;
+  EXPECT_EQ(Out(add), loaded);
+  testing::WriteFile(volume + "/a", "text", 0600);
+  testing::WriteFile(volume + "/d/e/f", "nested", 0751);
+  ASSERT_EQ(::symlink("d/e/f", (volume + "/l").c_str()), 0);
+  for (const char* entry : {".fseventsd/no_log", ".Trashes/501", ".metadata_never_index"})
+    testing::WriteFile(volume + "/" + entry, "");
+  EXPECT_EQ(Out(save), saved + "\nexit 0");
+  testing::WriteFile(volume + "/b", "after the save");
+  {
+    const UniqueFd held(::open((volume + "/a").c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_EQ(Out({"-del:work"}),
+              saved + "\nRemoving memory volume...\nGeneral error: " +
+                  "hdiutil: couldn't unmount \"disk4\" - Resource busy\nexit 2");
+  }
+  EXPECT_EQ(Out({"-del:work"}),
+            saved + "\nRemoving memory volume...\nRemoved memory volume /Volumes/work\nexit 0");
+  const std::string kept = testing::TreeText(folder);
+  EXPECT_EQ(kept.substr(0, kept.find(" @")), "/a 600 text");
+  EXPECT_NE(kept.find("/b 644 after the save"), std::string::npos);
+  EXPECT_NE(kept.find("\n/d/e/f 751 nested @"), std::string::npos);
+  EXPECT_NE(kept.find("\n/l link d/e/f\n"), std::string::npos);
+  EXPECT_EQ(kept.find("/."), std::string::npos);
+
+  EXPECT_EQ(Out(add), loaded);
+  EXPECT_EQ(testing::RunProcess("/bin/cat", {volume + "/.ramdisk-keep"}).out, folder + "\n");
+  ::unlink((volume + "/.ramdisk-keep").c_str());
+  EXPECT_EQ(testing::TreeText(volume), kept);
+  EXPECT_EQ(Out({"-del:work", "-discard"}),
+            "Removing memory volume...\nRemoved memory volume /Volumes/work\nexit 0");
+  EXPECT_EQ(AttachedDevices(), 0);
+}
+
 // A hidden disk at a folder of the user's, named with "~/": its files
 // follow the volume as the stand-ins unmount and mount it, and the folder
 // stays, empty, once it is deleted by its path. A mount that shows late,
@@ -112,9 +163,12 @@ TEST_F(ToolTest, HiddenDiskAtAChosenFolder) {
   EXPECT_FALSE(DirectoryExists("/Volumes/dd"));
   EXPECT_EQ(testing::RunProcess(diskutil, {"mount", "-mountPoint", dd, "disk5s1"}).exit_code, 0);
   EXPECT_EQ(::access((dd + "/kept").c_str(), F_OK), 0);
-  EXPECT_EQ(Out({"-del:~/dd"}, {home}),
-            "Removing memory volume...\nGeneral error: hdiutil: couldn't unmount \"disk4\" - "
-            "Resource busy\nexit 2");
+  {
+    const UniqueFd held(::open((dd + "/kept").c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_EQ(Out({"-del:~/dd"}, {home}),
+              "Removing memory volume...\nGeneral error: hdiutil: couldn't unmount \"disk4\" - "
+              "Resource busy\nexit 2");
+  }
   EXPECT_EQ(Out({"-del:" + dd + "/", "-force"}),
             "Removing memory volume...\nRemoved memory volume " + dd + "\nexit 0");
   EXPECT_TRUE(IsEmptyDirectory(dd));

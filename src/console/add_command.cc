@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "console/input_error.h"
+#include "console/keep_folder.h"
 #include "console/mount_path.h"
 #include "console/program.h"
 #include "console/size_value.h"
@@ -11,6 +12,7 @@
 #include "core/common/directory.h"
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
+#include "core/macos/disks/kept_contents.h"
 #include "core/macos/disks/memory_volume.h"
 #include "core/macos/disks/system_info.h"
 
@@ -55,11 +57,20 @@ void AddDisk(const std::string& name, const std::string& volumes) {
     CheckMountFolder(volume.MountPoint);
   }
   volume.Hidden = FindCmdLineSwitch("hidden");
+  std::string keep;
+  if (FindCmdLineSwitch("keep", value))
+    keep = CheckedKeepFolder(value, {mount_point, volume.MountPoint});
 
   // All input is accepted from here on.
   StdOut().WriteLine("Creating memory volume...");
   volume.Name = name;
   volume.SystemMountPoint = mount_point;
+  if (!keep.empty()) {
+    volume.OnMounted = [&] {
+      StdOut().WriteLine("Loading memory volume from " + keep + "...");
+      LoadContents(keep, volume.MountedAt);
+    };
+  }
   volume.CreateVolume();
   StdOut().WriteLine("Created memory volume " + volume.MountedAt);
 }

@@ -7,7 +7,7 @@
 
 namespace ramdisk {
 
-// The four things one run can do. Each reports failure by raising an
+// The things one run can do. Each reports failure by raising an
 // Exception, which the entry point turns into "General error: " + message.
 
 // `volumes` is the folder below which the system mounts volumes, ending in
@@ -15,7 +15,9 @@ namespace ramdisk {
 
 // Creates a memory volume from the "size", "fs", "hidden" and "mount"
 // switches, mounted at `volumes` + name or at the folder that "mount"
-// names. Every switch is checked before anything runs.
+// names. Every switch is checked before anything runs. With "keep", loads
+// the contents of that folder onto it once it is in place (LoadContents),
+// under the add's undo.
 void AddDisk(const std::string& name, const std::string& volumes);
 
 // The tool never detaches a disk that is not a RAM disk: both forms of
@@ -24,9 +26,12 @@ void AddDisk(const std::string& name, const std::string& volumes);
 // (for APFS the image's disk, never the container on it), forced with
 // "-force".
 
+// Both save the contents of a kept volume first (SaveKeptVolume), unless
+// "-discard" is given; a save that fails leaves the disk attached.
+
 // Detaches the RAM disk mounted at `volumes` + name: the one whose mount
 // points include, byte for byte, the mount point of the file system that
-// holds that path (MountPointHolding).
+// holds that path (RamDiskMountedAt).
 void DelDisk(const std::string& name, const std::string& volumes);
 
 // Detaches the RAM disk mounted at the absolute `path`, by the rule of
@@ -35,6 +40,11 @@ void DelPath(const std::string& path);
 
 // Detaches the RAM disk whose whole disk is `device` ("/dev/disk4").
 void DelDevice(const std::string& device);
+
+// Save the contents of the kept RAM disk that DelDisk or DelPath would
+// detach to its folder, leaving it attached.
+void SaveDisk(const std::string& name, const std::string& volumes);
+void SavePath(const std::string& path);
 
 // Writes a line for each RAM disk that "hdiutil info" lists, once it has
 // answered; nothing when there is none.

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "console/input_error.h"
+#include "console/keep_folder.h"
 #include "console/program.h"
 #include "core/common/command_line.h"
 #include "core/common/directory.h"
 #include "core/common/messages.h"
 #include "core/common/text_output.h"
 #include "core/macos/disks/dismount_command.h"
+#include "core/macos/disks/mount_point.h"
 
 namespace ramdisk {
 
@@ -37,15 +39,30 @@ void FreeRamDisk(const TRamDisk& disk, const std::string& shown) {
   StdOut().WriteLine("Removed memory volume " + shown);
 }
 
-// Frees the RAM disk mounted at the directory `path`, named `shown` in
-// every message.
-void DelVolumeAt(const std::string& path, const std::string& shown) {
+// The RAM disk mounted at the directory `path`, named `shown` in every
+// message.
+TRamDisk RamDiskAt(const std::string& path, const std::string& shown) {
   if (!DirectoryExists(path))
     throw EInputError(FormatMessage(messages::kNoVolumesNamed, shown));
   const std::optional<TRamDisk> disk = RamDiskMountedAt(path);
   if (!disk)
     throw EInputError(FormatMessage(messages::kNotRamDisk, shown));
-  FreeRamDisk(*disk, path);
+  return *disk;
+}
+
+// Frees the RAM disk mounted at the directory `path`, saved first unless
+// "-discard" is given; `shown` names it in every message.
+void DelVolumeAt(const std::string& path, const std::string& shown) {
+  const TRamDisk disk = RamDiskAt(path, shown);
+  if (!FindCmdLineSwitch("discard"))
+    SaveKeptVolume(MountPointHolding(path));
+  FreeRamDisk(disk, path);
+}
+
+void SaveVolumeAt(const std::string& path, const std::string& shown) {
+  RamDiskAt(path, shown);
+  if (!SaveKeptVolume(MountPointHolding(path)))
+    throw EInputError(FormatMessage(messages::kNoKeepFolder, shown));
 }
 
 }  // namespace
@@ -62,7 +79,17 @@ void DelDevice(const std::string& device) {
       FindRamDisk(disks, [&](const TRamDisk& candidate) { return candidate.Device == device; });
   if (disk == nullptr)
     throw EInputError(FormatMessage(messages::kNoRamDisk, device));
+  if (!FindCmdLineSwitch("discard")) {
+    for (const std::string& mount_point : disk->MountPoints)
+      SaveKeptVolume(mount_point);
+  }
   FreeRamDisk(*disk, device);
 }
+
+void SaveDisk(const std::string& name, const std::string& volumes) {
+  SaveVolumeAt(MountPointPath(volumes, name), name);
+}
+
+void SavePath(const std::string& path) { SaveVolumeAt(path, path); }
 
 }  // namespace ramdisk

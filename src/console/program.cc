@@ -85,6 +85,13 @@ void RunCommand() {
       DelDisk(GetMountPoint(command_value), kVolumes);
     return;
   }
+  if (FindCmdLineSwitch("save", command_value)) {
+    if (StartsWith(command_value, "/") || StartsWith(command_value, "~/"))
+      SavePath(AbsoluteMountPath(command_value));
+    else
+      SaveDisk(GetMountPoint(command_value), kVolumes);
+    return;
+  }
   if (FindCmdLineSwitch("list")) {
     ListDisks();
     return;

@@ -19,6 +19,11 @@ std::string WriteFile(const std::string& path, const std::string& text, int mode
 // Removes `path` and everything below it, never following a symbolic link.
 void RemoveTree(const std::string& path);
 
+// What lies below directory `path`, one line per entry in name order: its
+// path below `path`, its mode in octal, and a file's text and modification
+// time in seconds or a link's target; "" when there is no such directory.
+std::string TreeText(const std::string& path);
+
 // The working directory.
 std::string WorkingDirectory();
 

@@ -26,11 +26,23 @@ inline constexpr char kInvalidFileSystem[] = "Invalid file system: %s";
 inline constexpr char kNotAbsolutePath[] = "Mount point %s is not an absolute path";
 inline constexpr char kMountPointMissing[] = "Mount point %s does not exist";
 inline constexpr char kMountPointNotEmpty[] = "Mount point %s is not an empty directory";
+inline constexpr char kInvalidFolder[] = "Invalid folder string: %s";
+inline constexpr char kFolderNotAbsolute[] = "Folder %s is not an absolute path";
+inline constexpr char kNotAFolder[] = "Folder %s is not a directory";
+inline constexpr char kFolderParentMissing[] = "Folder %s does not exist, nor does its parent";
+inline constexpr char kFolderOnRamDisk[] = "Folder %s lies on a RAM disk";
+inline constexpr char kNoKeepFolder[] = "Volume %s has no folder to keep its contents";
 
 // Placing a new volume (EVolumeError).
 inline constexpr char kMarkerNotWritten[] = "Cannot write %s: %s";
 inline constexpr char kNoDeviceMountedAt[] = "No device is mounted at %s";
 inline constexpr char kNotMountedAt[] = "Volume was not mounted at %s";
+
+// Keeping a volume's contents in a folder (EKeepError): the step that
+// failed ("lock", "read", "create", "write", "flush", "rename", "remove",
+// "replace"), the path and the system's reason.
+inline constexpr char kFolderBeingSaved[] = "Folder %s is being saved";
+inline constexpr char kFolderStepFailed[] = "Cannot %s %s: %s";
 
 // Running a tool (EProcess).
 inline constexpr char kExecutableNotFound[] = "Executable not found: \"%s\"";
@@ -67,6 +79,10 @@ inline constexpr const char* kAll[] = {kNoValidCommand,       kNoMountPoint,
                                        kNotAbsolutePath,      kMountPointMissing,
                                        kMountPointNotEmpty,   kMarkerNotWritten,
                                        kNoDeviceMountedAt,    kNotMountedAt,
+                                       kInvalidFolder,        kFolderNotAbsolute,
+                                       kNotAFolder,           kFolderParentMissing,
+                                       kFolderOnRamDisk,      kNoKeepFolder,
+                                       kFolderBeingSaved,     kFolderStepFailed,
                                        kExecutableNotFound,   kEmptyCommandLine,
                                        kCreatePipesFailed,    kForkFailed,
                                        kReadToolOutputFailed, kToolOutputTooLarge,

@@ -102,7 +102,7 @@ int ImageAttach(const std::vector<std::string>& args) {
   return 0;
 }
 
-// A volume with files in it is busy unless forced.
+// A volume with a file held open is busy; eject has no force of its own.
 int Eject(const std::vector<std::string>& args) {
   if (args.size() != 1)
     standin::Fail(1, "Usage:  diskutil eject MountPoint|DiskIdentifier|DeviceNode");
@@ -225,6 +225,8 @@ int Unmount(const std::vector<std::string>& args) {
   standin::Device device = FindVolume(args[0]);
   if (device.mount_point.empty())
     standin::Fail(1, "Volume on " + VolumeNode(device) + " is not mounted");
+  if (standin::InUse(device.mount_point))
+    standin::Fail(1, "Volume " + device.name + " on " + VolumeNode(device) + " failed to unmount");
   standin::UnmountVolume(device);
   std::cout << "Volume " << device.name << " on " << VolumeNode(device) << " unmounted\n";
   return 0;

@@ -186,7 +186,6 @@ int Detach(const std::vector<std::string>& args) {
   std::string name = standin::DeviceName(device->number);
   standin::Device released = *device;
   if (!released.mount_point.empty()) {
-    // A volume with files in it is busy unless the detach is forced.
     if (!standin::ReleaseVolume(released, force))
       standin::Fail(16, "hdiutil: couldn't unmount \"" + name + "\" - Resource busy");
     std::cout << "\"" << name << "\" unmounted.\n";

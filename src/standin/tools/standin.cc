@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -359,6 +360,20 @@ void RemoveDevice(const Device& device) {
   ::unlink(DevicePath(device.number).c_str());
 }
 
+void ForEachEntry(const std::string& path, const std::function<void(const std::string&)>& visit) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(path.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..")
+        names.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  for (const std::string& name : names)
+    visit(name);
+}
+
 void UnmountVolume(Device& device) {
   const std::string kept = KeptFiles(device);
   ::mkdir(kept.c_str(), 0700);
@@ -380,13 +395,9 @@ void MountVolume(Device& device, const std::string& folder) {
 bool ReleaseVolume(Device& device, bool force) {
   if (device.mount_point.empty())
     return true;
-  const std::vector<std::string> entries = Entries(device.mount_point);
-  for (const std::string& name : entries) {
-    // What the system keeps on a volume never makes it busy.
-    if (!force && name != ".fseventsd" && name != ".metadata_never_index")
-      return false;
-  }
-  for (const std::string& name : entries)
+  if (!force && InUse(device.mount_point))
+    return false;
+  for (const std::string& name : Entries(device.mount_point))
     RemoveTree(device.mount_point + "/" + name);
   if (!IsChosenFolder(device))
     ::rmdir(device.mount_point.c_str());
@@ -402,9 +413,53 @@ void RemoveTree(const std::string& path) {
     ::unlink(path.c_str());
     return;
   }
+  ::chmod(path.c_str(), 0700);
   for (const std::string& name : Entries(path))
     RemoveTree(path + "/" + name);
   ::rmdir(path.c_str());
+}
+
+bool InUse(const std::string& path) {
+  int ends[2];
+  if (::pipe(ends) != 0)
+    Fail(1, "stand-in: cannot make a pipe for lsof");
+  const pid_t pid = ::fork();
+  if (pid < 0)
+    Fail(1, "stand-in: cannot start lsof");
+  if (pid == 0) {
+    ::dup2(ends[1], 1);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 2);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    // -t: process numbers alone; -w: no warnings; +D: everything below.
+    const char* argv[] = {"lsof", "-w", "-t", "+D", path.c_str(), nullptr};
+    ::execvp("lsof", const_cast<char* const*>(argv));
+    ::_exit(127);
+  }
+  ::close(ends[1]);
+  std::string out;
+  char buffer[4096];
+  for (;;) {
+    ssize_t n = ::read(ends[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      break;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(ends[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+    Fail(1, "stand-in: \"lsof\" is needed to tell whether a volume is busy; install it");
+  std::istringstream pids(out);
+  for (long number; pids >> number;) {
+    if (number != static_cast<long>(::getpid()))
+      return true;
+  }
+  return false;
 }
 
 }  // namespace standin

@@ -35,8 +35,13 @@
 //                           the mount only from its (N+1)th run on
 // VERB is ATTACH, DETACH, INFO or CREATE of "hdiutil"; APFS, ERASEVOLUME,
 // IMAGE (image attach), EJECT, UNMOUNTDISK, INFO, UNMOUNT or MOUNT of
-// "diskutil".
+// "diskutil"; DITTO of "ditto", which has an injection of its own
+// (ditto.cc).
+//
+// A volume is busy, and only a forced detach, eject or unmount takes it
+// away, while a process holds a file on it open (InUse).
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -112,6 +117,16 @@ void RemoveDevice(const Device& device);
 // are removed, never followed. Quietly leaves whatever cannot be removed.
 void RemoveTree(const std::string& path);
 
+// Calls `visit` with the name of each entry of directory `path` but "."
+// and ".."; nothing when it cannot be read.
+void ForEachEntry(const std::string& path, const std::function<void(const std::string&)>& visit);
+
+// Whether a process other than this one holds a file below `path` open, or
+// has its working directory there: a volume that the system would call
+// busy. Asks "lsof" from PATH, which macOS has too; fails with a line that
+// says so when there is none.
+bool InUse(const std::string& path);
+
 // Where volumes are mounted: $RAMDISK_STANDIN_VOLUMES, else "/Volumes".
 std::string VolumesRoot();
 
@@ -130,8 +145,7 @@ void UnmountVolume(Device& device);
 void MountVolume(Device& device, const std::string& folder);
 // Takes the volume of `device` off its mount point for good, before the
 // device goes, with its files. False, leaving all as it was, when unforced
-// and the volume holds files other than the system's own (".fseventsd",
-// ".metadata_never_index"): it is busy.
+// and the volume is busy (InUse).
 bool ReleaseVolume(Device& device, bool force);
 
 }  // namespace standin
