@@ -67,6 +67,7 @@ fake=$work/fake
 mkdir -p "$fake/bin" "$fake/standin-bin"
 ln -s "$build/bin/ramdisk" "$fake/bin/ramdisk"
 ln -s "$build/standin-bin/hdiutil" "$fake/standin-bin/hdiutil"
+ln -s "$build/standin-bin/ditto" "$fake/standin-bin/ditto"
 cat >"$fake/standin-bin/diskutil" <<EOF
 #!/bin/sh
 if [ "\$1 \$2 \$3" = "quiet erasevolume HFSX" ] && [ "\$FAULT" = swap ]; then
