@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "console/input_error.h"
+#include "console/mount_path.h"
 #include "core/common/ascii.h"
 #include "core/common/directory.h"
 #include "core/common/messages.h"
@@ -18,14 +19,6 @@
 namespace ramdisk {
 
 namespace {
-
-bool HasControlCharacter(const std::string& text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-      return true;
-  }
-  return false;
-}
 
 // `path` through no symbolic link; `path` itself where that fails.
 std::string Resolved(const std::string& path) {
@@ -43,14 +36,10 @@ bool IsAtOrBelow(const std::string& path, const std::string& top) {
 }  // namespace
 
 std::string CheckedKeepFolder(const std::string& value, const TStringArray& mount_points) {
-  if (value.empty() || HasControlCharacter(value))
+  if (value.empty() || HoldsControlCharacter(value))
     throw EInputError(FormatMessage(messages::kInvalidFolder, value));
-  std::string path = value;
-  if (StartsWith(path, "~/")) {
-    const char* home = std::getenv("HOME");
-    path.replace(0, 1, home != nullptr ? home : "");
-  }
-  if (path[0] != '/')
+  std::string path = HomeExpanded(value);
+  if (path[0] != '/' || HoldsControlCharacter(path))
     throw EInputError(FormatMessage(messages::kFolderNotAbsolute, value));
   while (path.size() > 1 && path.back() == '/')
     path.pop_back();

@@ -11,30 +11,21 @@
 
 namespace ramdisk {
 
-namespace {
-
-bool HoldsControlCharacter(const std::string& text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-      return true;
-  }
-  return false;
+std::string HomeExpanded(const std::string& given) {
+  const char* home = std::getenv("HOME");
+  // A HOME that is unset or not absolute gives no absolute path.
+  if (!StartsWith(given, "~/") || home == nullptr || !StartsWith(home, "/"))
+    return given;
+  std::string path = home;
+  while (path.size() > 1 && path.back() == '/')
+    path.pop_back();
+  return path + (path == "/" ? "" : "/") + given.substr(2);
 }
-
-}  // namespace
 
 std::string AbsoluteMountPath(const std::string& given) {
   if (HoldsControlCharacter(given))
     throw EInputError(FormatMessage(messages::kInvalidMountPoint, given));
-  const char* home = std::getenv("HOME");
-  std::string path = given;
-  // A HOME that is unset or not absolute gives no absolute path.
-  if (StartsWith(given, "~/") && home != nullptr && StartsWith(home, "/")) {
-    path = home;
-    while (path.size() > 1 && path.back() == '/')
-      path.pop_back();
-    path += (path == "/" ? "" : "/") + given.substr(2);
-  }
+  std::string path = HomeExpanded(given);
   if (!StartsWith(path, "/") || HoldsControlCharacter(path))
     throw EInputError(FormatMessage(messages::kNotAbsolutePath, given));
   // As the listing names a mount point.

@@ -13,6 +13,10 @@ namespace ramdisk {
 // not then start with "/", PATH as given.
 std::string AbsoluteMountPath(const std::string& given);
 
+// `given` with "~/" at its start replaced by $HOME and "/" when HOME is an
+// absolute path; else `given` unchanged.
+std::string HomeExpanded(const std::string& given);
+
 // Raises EInputError unless `path` is an existing, empty directory that is
 // not a mount point: "Mount point PATH does not exist", "... is already in
 // use", "... is not an empty directory", in that order.
