@@ -361,16 +361,7 @@ void RemoveDevice(const Device& device) {
 }
 
 void ForEachEntry(const std::string& path, const std::function<void(const std::string&)>& visit) {
-  std::vector<std::string> names;
-  if (DIR* dir = ::opendir(path.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..")
-        names.push_back(name);
-    }
-    ::closedir(dir);
-  }
-  for (const std::string& name : names)
+  for (const std::string& name : Entries(path))
     visit(name);
 }
 
