@@ -164,6 +164,10 @@ TEST_F(AddDiskTest, RefusesAFolderThatCannotKeepTheContents) {
     }
     EXPECT_EQ(Add("x", {"-size:1m", "-keep:" + value}), "General error: " + message + "\n");
   }
+  // A home folder that is no absolute path makes none of "~/".
+  SetEnv("HOME", "");
+  EXPECT_EQ(Add("x", {"-size:1m", "-keep:~/keep"}),
+            "General error: Folder ~/keep is not an absolute path\n");
   for (std::size_t run = runs; run < ToolRuns().size(); ++run)
     EXPECT_EQ(ToolRuns()[run], "hdiutil\tinfo\t-plist");
   EXPECT_EQ(AttachedDevices(), 2);
