@@ -14,8 +14,11 @@ void Check(bool holds) {
     std::abort();
 }
 
+// The longest text the version block yields, as promised.
+constexpr std::size_t kPromisedTextBytes = 255;
+
 bool IsShortUtf8(const std::string& text) {
-  if (text.size() > ramdisk::kMaxVersionTextBytes)
+  if (text.size() > kPromisedTextBytes)
     return false;
   for (std::size_t i = 0, length = 1; i < text.size(); i += length) {
     unsigned char lead = static_cast<unsigned char>(text[i]);
