@@ -62,6 +62,12 @@ void ReportUnhandled(const char* message) noexcept {
 
 void ReportError(const std::string& message) { StdOut().WriteLine("General error: " + message); }
 
+// A command's value that names a volume by its folder rather than by its
+// name, which never holds "/".
+bool NamesAFolder(const std::string& value) {
+  return StartsWith(value, "/") || StartsWith(value, "~/");
+}
+
 void RunCommand() {
   if (ParamCount() <= 0) {
     WriteHelp();
@@ -78,15 +84,14 @@ void RunCommand() {
     // holds "/", and no folder of ours is below /dev.
     if (IsWholeDiskNode(command_value))
       DelDevice(command_value);
-    else if ((StartsWith(command_value, "/") && !StartsWith(command_value, "/dev/")) ||
-             StartsWith(command_value, "~/"))
+    else if (NamesAFolder(command_value) && !StartsWith(command_value, "/dev/"))
       DelPath(AbsoluteMountPath(command_value));
     else
       DelDisk(GetMountPoint(command_value), kVolumes);
     return;
   }
   if (FindCmdLineSwitch("save", command_value)) {
-    if (StartsWith(command_value, "/") || StartsWith(command_value, "~/"))
+    if (NamesAFolder(command_value))
       SavePath(AbsoluteMountPath(command_value));
     else
       SaveDisk(GetMountPoint(command_value), kVolumes);

@@ -1,9 +1,8 @@
 #include "core/common/directory.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <cstring>
+#include "core/common/file_tree.h"
 
 namespace ramdisk {
 
@@ -21,18 +20,8 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool IsEmptyDirectory(const std::string& path) {
-  DIR* dir = ::opendir(path.c_str());
-  if (dir == nullptr)
-    return false;
-  bool empty = true;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-      empty = false;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return empty;
+  int error = 0;
+  return EntryNames(path, error).empty() && error == 0;
 }
 
 bool IsMountPoint(const std::string& path) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/common/ascii.h"
 #include "core/common/directory.h"
 #include "core/common/file_tree.h"
 #include "core/common/messages.h"
@@ -209,12 +210,8 @@ std::string KeptFolder(const std::string& volume) {
   text.resize(done);
   if (!text.empty() && text.back() == '\n')
     text.pop_back();
-  if (text.size() < 2 || text[0] != '/' || text.back() == '/')
+  if (text.size() < 2 || text[0] != '/' || text.back() == '/' || HoldsControlCharacter(text))
     return "";
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-      return "";
-  }
   return text;
 }
 
