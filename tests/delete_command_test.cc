@@ -119,8 +119,7 @@ TEST_P(DeleteTest, DetachesTheWholeDiskOfARamDiskAndNothingElse) {
   const DeleteCase& c = GetParam();
   MakeWorld();
   PlayRelease(c.version, c.darwin);
-  for (const std::string& entry : c.environment)
-    SetEnv(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
+  SetEnvs(c.environment);
 
   const std::size_t before = ToolRuns().size();
   std::string out = c.out;
@@ -255,8 +254,7 @@ TEST_P(KeptDeleteTest, SavesBeforeItDetaches) {
   testing::WriteFile(folder + "/a", "old");
   testing::Reported({"-size:1m", "-fs:hfs+", "-keep:" + folder}, [&] { AddDisk("x", volumes()); });
   testing::WriteFile(volumes() + "x/a", "new");
-  for (const std::string& entry : c.environment)
-    SetEnv(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
+  SetEnvs(c.environment);
   UniqueFd held;
   if (c.held_open)
     held.reset(::open((volumes() + "x/a").c_str(), O_RDONLY | O_CLOEXEC));

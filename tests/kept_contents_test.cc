@@ -81,8 +81,7 @@ TEST_P(KeepTest, LeavesTheFolderACompleteCopy) {
   Fill(folder, c.dir);
   Fill(folder + ".ramdisk-new", c.fresh);
   Fill(folder + ".ramdisk-old", c.old);
-  for (const std::string& entry : c.environment)
-    SetEnv(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
+  SetEnvs(c.environment);
   UniqueFd lock;
   if (c.locked) {
     lock.reset(::open((folder + ".ramdisk-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));

@@ -52,9 +52,7 @@ class CreateVolumeTest : public testing::StandInTest,
 // The name is one argument, blank and all.
 TEST_P(CreateVolumeTest, RunsTheToolsInTurn) {
   const CreateCase& c = GetParam();
-  for (const std::string& entry : c.environment)
-    SetEnv("RAMDISK_STANDIN_" + entry.substr(0, entry.find('=')),
-           entry.substr(entry.find('=') + 1));
+  SetEnvs(c.environment, "RAMDISK_STANDIN_");
   TMemoryVolume volume;
   volume.Size = c.size;
   volume.FileSystem = c.file_system;
@@ -117,9 +115,7 @@ class PlaceVolumeTest : public testing::StandInTest,
 TEST_P(PlaceVolumeTest, MovesTheVolumeOrUndoesItAll) {
   const PlaceCase& c = GetParam();
   PlayRelease(c.release);
-  for (const std::string& entry : c.environment)
-    SetEnv("RAMDISK_STANDIN_" + entry.substr(0, entry.find('=')),
-           entry.substr(entry.find('=') + 1));
+  SetEnvs(c.environment, "RAMDISK_STANDIN_");
   const std::string chosen = dir() + "/chosen";
   testing::MakeDirs(chosen);
   TMemoryVolume volume;

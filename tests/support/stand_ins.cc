@@ -50,6 +50,13 @@ void ProcessTest::SetEnv(const std::string& name, const std::string& value) {
   ::setenv(name.c_str(), value.c_str(), 1);
 }
 
+void ProcessTest::SetEnvs(const std::vector<std::string>& entries, const std::string& prefix) {
+  for (const std::string& entry : entries) {
+    const std::string::size_type equals = entry.find('=');
+    SetEnv(prefix + entry.substr(0, equals), entry.substr(equals + 1));
+  }
+}
+
 void StandInTest::SetUp() {
   ProcessTest::SetUp();
   for (const char* tool : {"/hdiutil", "/diskutil"}) {

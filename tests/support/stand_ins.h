@@ -27,6 +27,9 @@ class ProcessTest : public ::testing::Test {
   // Sets an environment variable until the test ends.
   void SetEnv(const std::string& name, const std::string& value);
 
+  // SetEnv for each "NAME=value" of `entries`, `prefix` before each NAME.
+  void SetEnvs(const std::vector<std::string>& entries, const std::string& prefix = "");
+
   // The scratch folder, without a trailing "/".
   const std::string& dir() const { return dir_; }
 
