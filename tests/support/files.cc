@@ -43,8 +43,8 @@ void RemoveTree(const std::string& path) { standin::RemoveTree(path); }
 namespace {
 
 void DescribeBelow(const std::string& top, const std::string& below, std::string& text) {
-  std::set<std::string> names;
-  standin::ForEachEntry(top + below, [&](const std::string& name) { names.insert(name); });
+  const std::vector<std::string> entries = standin::Entries(top + below);
+  const std::set<std::string> names(entries.begin(), entries.end());
   for (const std::string& name : names) {
     const std::string path = below + "/" + name;
     struct stat info;

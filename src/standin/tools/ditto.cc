@@ -46,18 +46,12 @@ timespec ModifyTime(const struct stat& info) {
   standin::Fail(1, "ditto: " + path + ": " + std::strerror(errno));
 }
 
-std::vector<std::string> Names(const std::string& path) {
-  std::vector<std::string> names;
-  standin::ForEachEntry(path, [&](const std::string& name) { names.push_back(name); });
-  return names;
-}
-
 std::size_t CountCopies(const std::string& path) {
   struct stat info;
   if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
     return 1;
   std::size_t count = 0;
-  for (const std::string& name : Names(path))
+  for (const std::string& name : standin::Entries(path))
     count += CountCopies(path + "/" + name);
   return count;
 }
@@ -122,7 +116,7 @@ void Copy(const std::string& source, const std::string& target) {
     struct stat existing;
     if (::lstat(target.c_str(), &existing) != 0 && ::mkdir(target.c_str(), 0700) != 0)
       Failed(target);
-    for (const std::string& name : Names(source))
+    for (const std::string& name : standin::Entries(source))
       Copy(source + "/" + name, target + "/" + name);
   } else {
     CountOne();

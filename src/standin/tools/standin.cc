@@ -99,19 +99,6 @@ std::string KeptFiles(const Device& device) {
   return StateDir() + "/files-" + DeviceName(device.number);
 }
 
-std::vector<std::string> Entries(const std::string& path) {
-  std::vector<std::string> names;
-  if (DIR* dir = ::opendir(path.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..")
-        names.push_back(name);
-    }
-    ::closedir(dir);
-  }
-  return names;
-}
-
 // Directories, files and symbolic links, as far as they can be read.
 void CopyTree(const std::string& from, const std::string& to) {
   struct stat info;
@@ -360,9 +347,17 @@ void RemoveDevice(const Device& device) {
   ::unlink(DevicePath(device.number).c_str());
 }
 
-void ForEachEntry(const std::string& path, const std::function<void(const std::string&)>& visit) {
-  for (const std::string& name : Entries(path))
-    visit(name);
+std::vector<std::string> Entries(const std::string& path) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(path.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..")
+        names.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  return names;
 }
 
 void UnmountVolume(Device& device) {

@@ -41,7 +41,6 @@
 // A volume is busy, and only a forced detach, eject or unmount takes it
 // away, while a process holds a file on it open (InUse).
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -117,9 +116,9 @@ void RemoveDevice(const Device& device);
 // are removed, never followed. Quietly leaves whatever cannot be removed.
 void RemoveTree(const std::string& path);
 
-// Calls `visit` with the name of each entry of directory `path` but "."
-// and ".."; nothing when it cannot be read.
-void ForEachEntry(const std::string& path, const std::function<void(const std::string&)>& visit);
+// The names of the entries of directory `path` but "." and ".."; none when
+// it cannot be read.
+std::vector<std::string> Entries(const std::string& path);
 
 // Whether a process other than this one holds a file below `path` open, or
 // has its working directory there: a volume that the system would call
